@@ -4,3 +4,14 @@ list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/results.h
   ${CMAKE_CURRENT_LIST_DIR}/ScanRecord.h
 )
+# EEDF energy-resolution table: file format and item model in core, editor dialog in widgets.
+list(APPEND ORVEL_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/EedfTable.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/EedfTable.h
+  ${CMAKE_CURRENT_LIST_DIR}/TableModel.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TableModel.h
+)
+list(APPEND ORVEL_WIDGET_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/EEDF_Dialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/EEDF_Dialog.h
+)
