@@ -228,7 +228,7 @@ void ThreeTracePlotter::legendChecked(const QVariant& itemInfo, bool on, int)
 
 QPoint ThreeTracePlotter::toCanvas(const QPoint& plotPos) const
 {
-    return canvas()->mapFrom(const_cast<ThreeTracePlotter*>(this), plotPos);
+    return canvas()->mapFrom(this, plotPos);
 }
 
 void ThreeTracePlotter::mousePressEvent(QMouseEvent* event)
