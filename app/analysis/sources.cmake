@@ -1,5 +1,9 @@
 # Files of app/analysis, each added to the library of its layer (see app/CMakeLists.txt).
 list(APPEND ORVEL_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/LangmuirSettings.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LangmuirSettings.h
+  ${CMAKE_CURRENT_LIST_DIR}/NumberText.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/NumberText.h
   ${CMAKE_CURRENT_LIST_DIR}/results.cpp
   ${CMAKE_CURRENT_LIST_DIR}/results.h
   ${CMAKE_CURRENT_LIST_DIR}/ScanRecord.h
