@@ -2,6 +2,8 @@
 list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/AnalysisContext.cpp
   ${CMAKE_CURRENT_LIST_DIR}/AnalysisContext.h
+  ${CMAKE_CURRENT_LIST_DIR}/DialogSettingsFile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DialogSettingsFile.h
   ${CMAKE_CURRENT_LIST_DIR}/LangmuirSettings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LangmuirSettings.h
   ${CMAKE_CURRENT_LIST_DIR}/LineFit.cpp
@@ -17,4 +19,9 @@ list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/results.cpp
   ${CMAKE_CURRENT_LIST_DIR}/results.h
   ${CMAKE_CURRENT_LIST_DIR}/ScanRecord.h
+)
+
+list(APPEND ORVEL_WIDGET_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/LangmuirSettingsWidget.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LangmuirSettingsWidget.h
 )
