@@ -273,7 +273,7 @@ private slots:
         QCOMPARE(scan.errorText, QString("Unable to find Vp."));
     }
 
-    void singlePointFitReportsBothMessages()
+    void fitOfUnderTwoPointsEndsWithTheSlopeMessage()
     {
         ScanRecord scan = scanOf(ramp(4), {-1, -1, -1, 10});
         LangmuirSettings settings;
