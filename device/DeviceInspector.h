@@ -3,6 +3,7 @@
 #include "orvelDevice.h"
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace orvel::device {
@@ -24,7 +25,7 @@ struct DeviceInspector
     static std::string firmwareToken(orvelDevice& device)
     {
         std::lock_guard<std::mutex> guard(device.readLock);
-        return std::string(device.firmwareToken, strnlen(device.firmwareToken, sizeof device.firmwareToken));
+        return std::string(device.firmwareToken, ::strnlen(device.firmwareToken, sizeof device.firmwareToken));
     }
     static int readTimeout(orvelDevice& device)
     {

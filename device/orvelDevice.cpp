@@ -155,6 +155,7 @@ int orvelDevice::poll_device()
 {
     if (!usbHandle)
         return -1;
+    const int heldBefore = rxCount;
     int failure = 0;
     while (rxCount <= rxHighWater) {
         const int result = usbHandle->bulkRead(replyEndpoint, reinterpret_cast<char*>(rxBuffer + rxCount),
@@ -165,9 +166,12 @@ int orvelDevice::poll_device()
         }
         rxCount += std::min(result, readRequestSize);
     }
-    if (rxCount > 0)
+    if (rxCount > rxHighWater || failure == -ETIMEDOUT)
         return rxCount;
-    return failure == -ETIMEDOUT ? 0 : -1;
+    // A read error ends the pass. Bytes that arrived before it are still cut
+    // and dispatched; but bytes held from earlier passes are only the start of
+    // a frame, and must not hide the error of a sensor that is gone.
+    return rxCount > heldBefore ? rxCount : -1;
 }
 
 int orvelDevice::updateStatus()

@@ -72,10 +72,10 @@ void SimulatedDevice::failWrites(bool fail)
     failWrites_ = fail;
 }
 
-void SimulatedDevice::injectReadFault(ReadFault fault)
+void SimulatedDevice::injectReadFault(ReadFault fault, std::size_t afterBytes)
 {
     std::lock_guard<std::mutex> guard(mutex_);
-    readFaults_.push_back(fault);
+    readFaults_.push_back({fault, afterBytes});
 }
 
 void SimulatedDevice::setReadSizes(std::vector<int> sizes)
@@ -156,8 +156,8 @@ int SimulatedDevice::admitRead(int size)
 {
     if (!connected_)
         return -ENODEV;
-    if (!readFaults_.empty()) {
-        const ReadFault fault = readFaults_.front();
+    if (!readFaults_.empty() && readFaults_.front().bytesBefore == 0) {
+        const ReadFault fault = readFaults_.front().fault;
         readFaults_.pop_front();
         return fault == ReadFault::Timeout ? -ETIMEDOUT : -EIO;
     }
@@ -165,12 +165,22 @@ int SimulatedDevice::admitRead(int size)
         connected_ = false;
         return -ENODEV;
     }
-    int limit = size;
+    std::size_t limit = static_cast<std::size_t>(size);
     if (!readSizes_.empty())
-        limit = std::min(limit, readSizes_[nextReadSize_++ % readSizes_.size()]);
+        limit = std::min(limit, static_cast<std::size_t>(std::max(0, readSizes_[nextReadSize_++ % readSizes_.size()])));
+    if (!readFaults_.empty())
+        limit = std::min(limit, readFaults_.front().bytesBefore);
     if (bytesBeforeDisconnection_)
-        limit = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(limit), *bytesBeforeDisconnection_));
-    return limit;
+        limit = std::min(limit, *bytesBeforeDisconnection_);
+    return static_cast<int>(limit);
+}
+
+void SimulatedDevice::countDelivered(std::size_t count)
+{
+    if (!readFaults_.empty())
+        readFaults_.front().bytesBefore -= count;
+    if (bytesBeforeDisconnection_)
+        *bytesBeforeDisconnection_ -= count;
 }
 
 int SimulatedDevice::read(int endpoint, char* bytes, int size, int timeoutMs)
@@ -189,8 +199,7 @@ int SimulatedDevice::read(int endpoint, char* bytes, int size, int timeoutMs)
     if (count == 0)
         return -ETIMEDOUT;
     std::lock_guard<std::mutex> guard(mutex_);
-    if (bytesBeforeDisconnection_)
-        *bytesBeforeDisconnection_ -= count;
+    countDelivered(count);
     return static_cast<int>(count);
 }
 

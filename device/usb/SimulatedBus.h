@@ -37,8 +37,9 @@ public:
     void failConfiguration(bool fail);
     void failClaim(bool fail);
     void failWrites(bool fail);
-    // The next reads return these results, in order, before any data.
-    void injectReadFault(ReadFault fault);
+    // A read returns this fault once `afterBytes` more bytes have been read;
+    // faults injected one after another strike in that order.
+    void injectReadFault(ReadFault fault, std::size_t afterBytes = 0);
     // Successive reads deliver at most these many bytes each, cycling through
     // the list (empty: as many as asked for and available); a size of 0 makes
     // that read return a zero-length packet.
@@ -62,6 +63,8 @@ private:
     // Called with mutex_ held: how many bytes the next read may deliver, or
     // the fault or error it returns instead.
     int admitRead(int size);
+    // Called with mutex_ held after a read delivered `count` bytes.
+    void countDelivered(std::size_t count);
 
     const std::string serial_;
     const std::shared_ptr<SimulatedSensor> sensor_;
@@ -73,7 +76,12 @@ private:
     bool failConfiguration_ = false;
     bool failClaim_ = false;
     bool failWrites_ = false;
-    std::deque<ReadFault> readFaults_;
+    struct PendingFault
+    {
+        ReadFault fault;
+        std::size_t bytesBefore;
+    };
+    std::deque<PendingFault> readFaults_;
     std::vector<int> readSizes_;
     std::size_t nextReadSize_ = 0;
     std::optional<std::size_t> bytesBeforeDisconnection_;
