@@ -23,6 +23,18 @@
 
 namespace orvel::device::testing {
 
+// Points XDG_RUNTIME_DIR at a directory of this test run alone, so lock files
+// of earlier runs or of other programs never count.
+class PrivateRuntimeDir
+{
+public:
+    PrivateRuntimeDir() { ::setenv("XDG_RUNTIME_DIR", dir_.path().toUtf8().constData(), 1); }
+    QString path() const { return dir_.path(); }
+
+private:
+    QTemporaryDir dir_;
+};
+
 // Installs a fresh simulated bus for the lifetime of the scope.
 class BusScope
 {

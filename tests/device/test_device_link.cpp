@@ -469,7 +469,7 @@ private slots:
 
     void replayStreamsTheRecordedFileAfterEachGo()
     {
-        const QString path = QDir::current().filePath("replay.bin");
+        const QString path = runtime_.path() + "/replay.bin";
         {
             std::ofstream file(path.toStdString(), std::ios::binary);
             for (int i = 0; i < 3; ++i) {
@@ -513,6 +513,9 @@ private slots:
         }
         installBus(std::make_shared<SimulatedBus>());
     }
+
+private:
+    PrivateRuntimeDir runtime_;
 };
 
 QTEST_GUILESS_MAIN(TestDeviceLink)

@@ -57,14 +57,6 @@ class TestDeviceLock : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        // A runtime directory of this run alone: the probes below depend on
-        // which lock files exist.
-        QVERIFY(runtime_.isValid());
-        ::setenv("XDG_RUNTIME_DIR", runtime_.path().toUtf8().constData(), 1);
-    }
-
     void exclusiveWithinOneProcess()
     {
         QCOMPARE(probeDeviceLock("ONE"), LockState::Free);
@@ -207,7 +199,7 @@ private slots:
     }
 
 private:
-    QTemporaryDir runtime_;
+    PrivateRuntimeDir runtime_; // the probes depend on which lock files exist
 };
 
 QTEST_GUILESS_MAIN(TestDeviceLock)

@@ -88,6 +88,9 @@ private slots:
         QVERIFY2(statusQueries >= 10, qPrintable(QString::number(statusQueries)));
         qInfo("%d status queries ran while the frames were drained", statusQueries.load());
     }
+
+private:
+    PrivateRuntimeDir runtime_;
 };
 
 QTEST_GUILESS_MAIN(TestDeviceStress)
