@@ -66,7 +66,7 @@ orvelDevice* orvelDevice::openDevice(char* serial)
 {
     // Discovery reports serials of 1 to 19 characters; nothing else can match,
     // and an empty serial would match any device that has none.
-    if (!serial || serial[0] == '\0' || std::strlen(serial) >= sizeof device_item::serial)
+    if (!serial || serial[0] == '\0' || ::strnlen(serial, sizeof device_item::serial) == sizeof device_item::serial)
         return nullptr;
     auto lock = DeviceLock::acquire(serial);
     if (!lock)

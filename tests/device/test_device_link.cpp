@@ -215,6 +215,33 @@ private slots:
 
         QVERIFY(device->setDelays(4));
         QCOMPARE(DeviceInspector::readTimeout(*device), 158); // 4 ms of fast ticks
+
+        // Later info replies: a firmware word that does not tell the clock,
+        // or no fifth word at all, leaves it as it was.
+        sensor->queue(encodeInfoReply("Brisvane probe unit 7 V1.9"));
+        QCOMPARE(device->getData(), 1);
+        QVERIFY(DeviceInspector::fastClock(*device));
+        QCOMPARE(DeviceInspector::firmwareToken(*device), std::string("V1.9"));
+        sensor->queue(encodeInfoReply("short line"));
+        QCOMPARE(device->getData(), 1);
+        QVERIFY(DeviceInspector::fastClock(*device));
+        QCOMPARE(QString(device->infoText), QString("short line"));
+        sensor->queue(encodeInfoReply("Brisvane probe unit 7 V2.0"));
+        QCOMPARE(device->getData(), 1);
+        QVERIFY(!DeviceInspector::fastClock(*device));
+    }
+
+    void infoReplyWithFewerThanFiveWordsStillOpens()
+    {
+        BusScope scope;
+        std::shared_ptr<ScriptedSensor> sensor;
+        scope.add("TERSE01", &sensor);
+        sensor->setInfoLine("terse");
+        auto device = open("TERSE01");
+        QVERIFY(device);
+        QCOMPARE(QString(device->infoText), QString("terse"));
+        QVERIFY(!DeviceInspector::fastClock(*device));
+        QCOMPARE(DeviceInspector::firmwareToken(*device), std::string());
     }
 
     void statusQueries()
