@@ -24,11 +24,11 @@ struct DeviceInspector;
 // One enumerated USB device.
 struct device_item
 {
-    unsigned char available;     // 1 while no process holds the sensor's device lock
-    struct usb_device* device;          // the bus library's record of the device
-    std::uint32_t reserved0;     // always zero
-    char serial[20];             // serial string descriptor, NUL-terminated, at most 19 characters
-    std::uint32_t reserved1[3];  // always zero
+    unsigned char available;    // 1 while no process holds the sensor's device lock
+    struct usb_device* device;  // the bus library's (libusb-0.1) record of the device
+    std::uint32_t reserved0;    // always zero
+    char serial[20];            // serial string descriptor, NUL-terminated, at most 19 characters
+    std::uint32_t reserved1[3]; // always zero
 };
 
 // One open sensor. Its operations may be called from two threads at once: bulk
@@ -67,12 +67,14 @@ public:
     int getSensorData(int& position, unsigned char& mode, int& scan, int& word8, int& word10, int& delay,
                       int& harmonics, double& freq, double* VR, double* Vi, double* Ir, double* Ii);
 
-    // One reception pass: 1 when bytes arrived, 0 on a timeout, -1 on an error.
+    // One reception pass: 1 when bytes are held, 0 on a timeout with none, -1
+    // on a read error.
     int getData();
     // One bulk write of a command; true unless the transfer failed.
     bool write(char* data, unsigned length);
-    // Sets the read timeout to ms sensor clock ticks' worth; always true.
+    // Sets the read timeout to ms scaled by the clock's tick factor; always true.
     bool setDelays(int ms);
+    // Always false: the scan state is the sensor's status letter.
     bool isScanning();
 
     // Little-endian stores of 4, 2 and 4 bytes.

@@ -175,17 +175,6 @@ private slots:
         }
     }
 
-    void zeroHarmonicFrameCarriesItsFixedFields()
-    {
-        const std::vector<unsigned char> bytes = encodeDataFrame(sampleFrame(0));
-        QCOMPARE(bytes.size(), std::size_t(21));
-        const auto got = decodeDataFrame(bytes.data(), bytes.size());
-        QVERIFY(got);
-        QCOMPARE(got->recordCount, 0);
-        QCOMPARE(got->freq, 123456.5f);
-        QCOMPARE(got->scan, std::uint16_t(40000));
-    }
-
     void harmonicCountIsHeldToWhatIsSafe_data()
     {
         QTest::addColumn<int>("countByte");
