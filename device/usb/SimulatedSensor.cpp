@@ -1,0 +1,159 @@
+#include "usb/SimulatedSensor.h"
+
+#include "protocol/SensorFrames.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace orvel::device {
+
+ScriptedSensor::ScriptedSensor() = default;
+
+void ScriptedSensor::setStatus(char letter, std::uint16_t value)
+{
+    std::lock_guard<std::mutex> guard(mutex_);
+    statusLetter_ = letter;
+    statusValue_ = value;
+}
+
+char ScriptedSensor::statusLetter() const
+{
+    std::lock_guard<std::mutex> guard(mutex_);
+    return statusLetter_;
+}
+
+void ScriptedSensor::setInfoLine(std::string line)
+{
+    std::lock_guard<std::mutex> guard(mutex_);
+    infoLine_ = std::move(line);
+}
+
+void ScriptedSensor::setSilent(bool silent)
+{
+    std::lock_guard<std::mutex> guard(mutex_);
+    silent_ = silent;
+}
+
+void ScriptedSensor::setGoResponse(std::vector<unsigned char> bytes)
+{
+    std::lock_guard<std::mutex> guard(mutex_);
+    goResponse_ = std::move(bytes);
+}
+
+void ScriptedSensor::setWaitOnTimeout(bool wait)
+{
+    std::lock_guard<std::mutex> guard(mutex_);
+    waitOnTimeout_ = wait;
+}
+
+void ScriptedSensor::queue(std::vector<unsigned char> bytes)
+{
+    if (bytes.empty())
+        return;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        pending_ += bytes.size();
+        stream_.push_back(std::move(bytes));
+    }
+    bytesQueued_.notify_all();
+}
+
+std::size_t ScriptedSensor::pendingBytes() const
+{
+    std::lock_guard<std::mutex> guard(mutex_);
+    return pending_;
+}
+
+std::vector<std::vector<unsigned char>> ScriptedSensor::receivedFrames() const
+{
+    std::lock_guard<std::mutex> guard(mutex_);
+    return received_;
+}
+
+void ScriptedSensor::receive(const unsigned char* bytes, std::size_t length)
+{
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        received_.emplace_back(bytes, bytes + length);
+        if (silent_ || length == 0)
+            return;
+    }
+    switch (bytes[0]) {
+    case 'S':
+        queue(statusReply());
+        break;
+    case 'i':
+        queue(infoReply());
+        break;
+    case 'G':
+        answerGo();
+        break;
+    case 'E':
+        answerEnd();
+        break;
+    case 'M':
+        answerMode(bytes, length);
+        break;
+    default:
+        break;
+    }
+}
+
+std::vector<unsigned char> ScriptedSensor::statusReply() const
+{
+    std::lock_guard<std::mutex> guard(mutex_);
+    return encodeStatusReply(statusLetter_, statusValue_);
+}
+
+std::vector<unsigned char> ScriptedSensor::infoReply() const
+{
+    std::lock_guard<std::mutex> guard(mutex_);
+    return encodeInfoReply(infoLine_);
+}
+
+void ScriptedSensor::answerGo()
+{
+    std::vector<unsigned char> bytes;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        bytes = goResponse_;
+    }
+    queue(std::move(bytes));
+}
+
+std::size_t ScriptedSensor::transmit(unsigned char* out, std::size_t capacity, int timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (pending_ == 0 && waitOnTimeout_ && timeoutMs > 0)
+        bytesQueued_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return pending_ > 0; });
+
+    std::size_t copied = 0;
+    while (copied < capacity && !stream_.empty()) {
+        const std::vector<unsigned char>& front = stream_.front();
+        const std::size_t count = std::min(capacity - copied, front.size() - frontOffset_);
+        std::memcpy(out + copied, front.data() + frontOffset_, count);
+        copied += count;
+        frontOffset_ += count;
+        if (frontOffset_ == front.size()) {
+            stream_.pop_front();
+            frontOffset_ = 0;
+        }
+    }
+    pending_ -= copied;
+    return copied;
+}
+
+ReplaySensor::ReplaySensor(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return;
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    loaded_ = !file.bad();
+    setGoResponse(std::move(bytes));
+}
+
+} // namespace orvel::device
