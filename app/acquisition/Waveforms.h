@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QVector>
+
+#include <vector>
+
+// The computations that turn one frame's harmonics into an IV curve, and the
+// joining of the two bands' curves. Every function gives, bit for bit, the
+// result of the plain loops its comment describes; the implementations only
+// avoid work that cannot change that result.
+
+// Samples per synthesised period.
+constexpr int waveformSamples = 1000;
+
+// One period of probe voltage and current from harmonic values (index h - 1 =
+// harmonic h): for sample j of N, with theta = 2*j*h*3.141592/N (the constant
+// 3.141592, not full pi), V = sqrt(2) * sum over h = 1 .. n-1 of
+// VR[h-1]*cos(theta) + Vi[h-1]*sin(theta), and I likewise from Ir and Ii. The
+// last of the n values takes no part; n is the longest of the four vectors and
+// a shorter vector's missing values count as zero. time[j] = (j+1)/N * 1000/f
+// in milliseconds. N below 1 gives empty outputs.
+void synthesiseWaveforms(const QVector<double>& VR, const QVector<double>& Vi, const QVector<double>& Ir,
+                         const QVector<double>& Ii, int sampleCount, double frequency, QVector<double>& V,
+                         QVector<double>& I, QVector<double>& time);
+
+// IV curve from one period: every sample i < m/2 whose voltage level is later
+// passed upward, first at samples k, k+1 (k > i, V[k] <= V[i] <= V[k+1]),
+// gives the point (V[i], (I[i] + I[k]) * 0.5). Fewer than two samples give an
+// empty curve.
+void buildIvCurve(const QVector<double>& V, const QVector<double>& I, QVector<double>& ivV, QVector<double>& ivI);
+
+// Crossing search: skipping NaN entries from `start`, if the first value is at
+// or below `level`, the first later value at or above it, otherwise the first
+// value at or below it; returns the index just before that value, or -1 when
+// the end comes first.
+int crossingIndex(const QVector<double>& v, double level, int start);
+
+// crossingIndex(v, level, 0) for many levels over one vector, in logarithmic
+// time per level.
+class CrossingFinder
+{
+public:
+    explicit CrossingFinder(const QVector<double>& v);
+    int find(double level) const;
+
+private:
+    int firstValid_ = -1;
+    double firstValue_ = 0.0;
+    // Running maximum and minimum of the values from firstValid_ on (NaN skipped).
+    std::vector<double> runningMax_;
+    std::vector<double> runningMin_;
+};
+
+// The low band's IV curve joined with the high band's, voltages rising.
+struct JoinedCurve
+{
+    QVector<double> V;
+    QVector<double> I;
+    bool joined = false;
+};
+
+// Joins the low-band IV curve with the high-band one: where both currents cross
+// zero (at a and b), the low band's points beyond a keep their voltages and
+// the ones before it are shifted by how far the high band's curve reaches the
+// same current at a smaller voltage offset; the voltages are forced to rise
+// strictly by 0.01 steps. Without a zero crossing in either curve the low
+// band's curve is returned reversed, not joined. Curves of unequal vector
+// lengths are taken as long as their shorter vector.
+JoinedCurve joinBands(const QVector<double>& lowV, const QVector<double>& lowI, const QVector<double>& highV,
+                      const QVector<double>& highI);
