@@ -1,8 +1,7 @@
 #include "analysis/results.h"
 
-#include <QLocale>
+#include "analysis/NumberText.h"
 
-#include <cmath>
 #include <limits>
 
 namespace {
@@ -41,23 +40,6 @@ const EntryInfo kEntries[results::entryCount] = {
     {"eedf_kTe", &results::eedf_kTe},
     {"eedf_kTe_error", &results::eedf_kTe_error},
 };
-
-// Qt writes and reads a negative zero without its sign; keep it so that every
-// value survives a write and read bit for bit.
-QString numberText(double value)
-{
-    if (value == 0.0 && std::signbit(value))
-        return QStringLiteral("-0");
-    return QString::number(value, 'g', QLocale::FloatingPointShortest);
-}
-
-double parseNumber(const QString& text)
-{
-    const double value = text.toDouble();
-    if (value == 0.0 && text.trimmed().startsWith(QLatin1Char('-')))
-        return -0.0;
-    return value;
-}
 
 } // namespace
 
@@ -110,7 +92,7 @@ double results::entry(int index) const
 void results::write(QMap<QString, QString>& map) const
 {
     for (const EntryInfo& e : kEntries)
-        map.insert(QString::fromLatin1(e.key), numberText(this->*e.member));
+        map.insert(QString::fromLatin1(e.key), shortestNumberText(this->*e.member));
 }
 
 void results::read(const QMap<QString, QString>& map)
@@ -119,6 +101,6 @@ void results::read(const QMap<QString, QString>& map)
     for (const EntryInfo& e : kEntries) {
         const auto it = map.constFind(QString::fromLatin1(e.key));
         if (it != map.constEnd())
-            this->*e.member = parseNumber(it.value());
+            this->*e.member = parseNumberText(it.value());
     }
 }

@@ -1,0 +1,381 @@
+#include "analysis/AnalysisContext.h"
+#include "analysis/LangmuirSettings.h"
+#include "analysis/PlasmaAnalysis.h"
+#include "analysis/Potentials.h"
+#include "analysis/ScanRecord.h"
+
+#include <QLoggingCategory>
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+const double NaN = std::numeric_limits<double>::quiet_NaN();
+
+// An ideal probe: I = −Iis + Ies·exp((V − Vp)/kTe) below Vp, saturated above.
+struct MaxwellianProbe
+{
+    double kTe = 3;          // eV
+    double Vp = 10;          // V
+    double ionCurrent = 1e-5; // Iis, A
+    double electronCurrent = 5e-3; // Ies, A
+
+    double current(double v) const
+    {
+        return -ionCurrent + electronCurrent * std::exp((std::min(v, Vp) - Vp) / kTe);
+    }
+
+    ScanRecord scan(int points = 500, double from = -50, double to = 50) const
+    {
+        ScanRecord scan;
+        for (int i = 0; i < points; ++i) {
+            const double v = from + (to - from) * i / (points - 1);
+            scan.V.append(v);
+            scan.I.append(current(v));
+        }
+        return scan;
+    }
+};
+
+ScanRecord scanOf(const QVector<double>& voltages, const QVector<double>& currents)
+{
+    ScanRecord scan;
+    scan.V = voltages;
+    scan.I = currents;
+    return scan;
+}
+
+QVector<double> ramp(int n, double from = 0, double step = 1)
+{
+    QVector<double> v;
+    for (int i = 0; i < n; ++i)
+        v.append(from + step * i);
+    return v;
+}
+
+// Runs one curve analysis of the scan's curve, as a run would.
+CurveResults analyseOnce(ScanRecord& scan, const LangmuirSettings& settings)
+{
+    AnalysisContext context(scan, settings);
+    computeIonWindow(context);
+    for (int i = 0; i < std::min(scan.V.size(), scan.I.size()); ++i)
+        context.curve.append({scan.I[i], scan.V[i]});
+    CurveResults results;
+    analyseCurve(context, results);
+    return results;
+}
+
+double relative(double value, double expected)
+{
+    return std::fabs(value - expected) / std::fabs(expected);
+}
+
+QStringList g_debugLines;
+void collectDebugLines(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtDebugMsg)
+        g_debugLines << message;
+}
+
+} // namespace
+
+class TestPlasmaAnalysis : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QLoggingCategory::setFilterRules(QStringLiteral("orvel.analysis.debug=false")); }
+
+    void maxwellianCurveGivesItsTemperatureAndIonCurrent_data()
+    {
+        QTest::addColumn<double>("ratio");
+        QTest::addColumn<double>("expectedBias");
+        // The fit takes ln of the total current, ion part included, so an
+        // ideal curve reads low by about this much.
+        QTest::newRow("Iis/Ies = 1/50") << 1.0 / 50 << 0.038;
+        QTest::newRow("Iis/Ies = 1/500") << 1.0 / 500 << 0.004;
+    }
+
+    void maxwellianCurveGivesItsTemperatureAndIonCurrent()
+    {
+        QFETCH(double, ratio);
+        QFETCH(double, expectedBias);
+        MaxwellianProbe probe;
+        probe.ionCurrent = probe.electronCurrent * ratio;
+        ScanRecord scan = probe.scan();
+        LangmuirSettings settings;
+        analyse(scan, settings);
+
+        QCOMPARE(scan.errorText, QString());
+        const double kTe = scan.parameters.kTe;
+        QVERIFY2(relative(kTe, probe.kTe) < 0.05, qPrintable(QString::number(kTe)));
+        QVERIFY2(std::fabs((probe.kTe - kTe) / probe.kTe - expectedBias) < 0.005, qPrintable(QString::number(kTe)));
+
+        const double area = M_PI * settings.probe_radius * settings.probe_radius;
+        // The first currents still carry about 1e-9·Ies of electron current.
+        QVERIFY(relative(scan.parameters.Jp, probe.ionCurrent / area) < 1e-5);
+        QCOMPARE(scan.parameters.Je, 0.0);
+        QVERIFY(std::isnan(scan.parameters.Ne));
+        QVERIFY(std::isnan(scan.parameters.Vp));
+        QVERIFY(std::isnan(scan.parameters.kTe_error));
+
+        // The ion density satisfies the collisional Bohm flux it was iterated for.
+        const double e = PlasmaConstants::elementaryCharge;
+        const double bohm = std::sqrt(kTe * e / (settings.ionmass * PlasmaConstants::ionMassUnit));
+        const double meanFreePath = PlasmaConstants::boltzmann * settings.gas_temperature
+            / (settings.pressure * PlasmaConstants::pascalsPerTorr * settings.sigmaN);
+        const double Ni = scan.parameters.Ni;
+        const double Ld = scan.parameters.Ldebye;
+        QVERIFY(relative(Ni * e * bohm / (1 + 5 * Ld / meanFreePath), scan.parameters.Jp) < 1e-9);
+        QVERIFY(relative(Ld, std::sqrt(PlasmaConstants::vacuumPermittivity * kTe / (e * Ni))) < 1e-12);
+
+        // The potentials: Vp at the knee, within the derivative's window.
+        const CurveResults curve = analyseOnce(scan, settings);
+        QVERIFY2(std::fabs(curve.Vp - probe.Vp) < 1.0, qPrintable(QString::number(curve.Vp)));
+        QVERIFY(curve.Vsat >= curve.Vp);
+        const double Vf = probe.Vp + probe.kTe * std::log(probe.ionCurrent / probe.electronCurrent);
+        QVERIFY2(std::fabs(curve.Vf - Vf) < 0.05, qPrintable(QString::number(curve.Vf)));
+    }
+
+    void zeroPressureGivesTheBohmDensity()
+    {
+        ScanRecord scan = MaxwellianProbe().scan();
+        LangmuirSettings settings;
+        settings.pressure = 0;
+        analyse(scan, settings);
+        const double e = PlasmaConstants::elementaryCharge;
+        const double bohm = std::sqrt(scan.parameters.kTe * e / (40 * PlasmaConstants::ionMassUnit));
+        QCOMPARE(scan.errorText, QString());
+        QVERIFY(relative(scan.parameters.Ni, scan.parameters.Jp / (e * bohm)) < 1e-14);
+    }
+
+    void errorEstimates()
+    {
+        const MaxwellianProbe probe;
+        ScanRecord scan = probe.scan();
+        LangmuirSettings settings;
+
+        // Zero deviations: every shifted curve is the curve itself.
+        scan.sweepCount = 3;
+        scan.stdI.fill(0.0, scan.I.size());
+        scan.stdV.fill(0.0, scan.V.size());
+        analyse(scan, settings);
+        QCOMPARE(scan.errorText, QString());
+        QCOMPARE(scan.parameters.kTe_error, 0.0);
+        QCOMPARE(scan.parameters.Je_error, 0.0);
+        QCOMPARE(scan.parameters.Jp_error, 0.0);
+        QCOMPARE(scan.parameters.Ni_error, 0.0);
+        QCOMPARE(scan.parameters.Ldebye_error, 0.0);
+        QVERIFY(std::isnan(scan.parameters.Vp_error));
+
+        // Real deviations widen the results; Jp moves by the mean current shift.
+        for (int i = 0; i < scan.I.size(); ++i)
+            scan.stdI[i] = 1e-7, scan.stdV[i] = 0.01;
+        analyse(scan, settings);
+        QCOMPARE(scan.errorText, QString());
+        const double area = M_PI * settings.probe_radius * settings.probe_radius;
+        QVERIFY(relative(scan.parameters.Jp_error, 1e-7 / area) < 1e-6);
+        QVERIFY(scan.parameters.kTe_error > 0 && scan.parameters.kTe_error < 0.1);
+        QVERIFY(scan.parameters.Ni_error > 0);
+
+        // One sweep: no errors.
+        scan.sweepCount = 1;
+        analyse(scan, settings);
+        QVERIFY(std::isfinite(scan.parameters.kTe));
+        QVERIFY(std::isnan(scan.parameters.kTe_error));
+        QVERIFY(std::isnan(scan.parameters.Ni_error));
+    }
+
+    void shortDeviationListsCountAsZero()
+    {
+        ScanRecord scan = MaxwellianProbe().scan();
+        scan.sweepCount = 2;
+        scan.stdI = {1e-7, 1e-7};
+        analyse(scan, LangmuirSettings());
+        QCOMPARE(scan.errorText, QString());
+        QVERIFY(std::isfinite(scan.parameters.kTe_error));
+    }
+
+    void checksReportInOrder_data()
+    {
+        QTest::addColumn<QVector<double>>("voltages");
+        QTest::addColumn<QVector<double>>("currents");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no currents") << ramp(5) << QVector<double>() << "No data.";
+        QTest::newRow("falling voltage") << QVector<double>{0, 1, 1, 0.5} << QVector<double>{-1, 1, 2, 3}
+                                         << "IV scan data must have ascending voltages.";
+        QTest::newRow("all negative") << ramp(20) << QVector<double>(20, -1.0)
+                                      << "Data only contains negative current data";
+        QTest::newRow("all positive") << ramp(20) << QVector<double>(20, 1.0)
+                                      << "Data only contains positive current data";
+        // After the crossing the current never exceeds the ion-current level.
+        QVector<double> weak(40, -1.0);
+        for (int i = 30; i < 40; ++i)
+            weak[i] = 0.5;
+        QTest::newRow("below ion threshold") << ramp(40, -40) << weak << "Unable to find Vp.";
+        // Too few points after the crossing for a derivative.
+        QVector<double> late(30, -1.0);
+        for (int i = 25; i < 30; ++i)
+            late[i] = 10.0 * (i - 24);
+        QTest::newRow("short rise") << ramp(30, -40) << late << "Unable to find Vp.";
+        // No crossing at all: every current NaN; the search starts at the first point.
+        QTest::newRow("NaN currents") << ramp(20) << QVector<double>(20, NaN) << "Unable to find Vp.";
+        QTest::newRow("one point") << QVector<double>{-10} << QVector<double>{0.0} << "Unable to find Vp.";
+    }
+
+    void checksReportInOrder()
+    {
+        QFETCH(QVector<double>, voltages);
+        QFETCH(QVector<double>, currents);
+        QFETCH(QString, message);
+        ScanRecord scan = scanOf(voltages, currents);
+        scan.sweepCount = 2;
+        analyse(scan, LangmuirSettings());
+        QCOMPARE(scan.errorText, message);
+        for (int i = 0; i < results::entryCount; ++i)
+            QVERIFY2(std::isnan(scan.parameters.entry(i)), results::key(i));
+    }
+
+    void emptyScanLeavesItsResults()
+    {
+        ScanRecord scan;
+        scan.parameters.kTe = 4.5;
+        scan.errorText = "old";
+        analyse(scan, LangmuirSettings());
+        QCOMPARE(scan.errorText, QString("No Data"));
+        QCOMPARE(scan.parameters.kTe, 4.5);
+    }
+
+    void lastCurrentOnZeroTakesTheLastPoints()
+    {
+        ScanRecord scan = scanOf(ramp(4), {-3, -2, -1, 0});
+        const CurveResults r = analyseOnce(scan, LangmuirSettings());
+        QCOMPARE(r.Vf, 3.0);
+    }
+
+    void userVpSkipsTheSearch()
+    {
+        // A curve without any electron rise.
+        ScanRecord scan = scanOf(ramp(20, -10), QVector<double>(20, -1.0));
+        scan.I[19] = 0.0;
+        LangmuirSettings settings;
+        settings.bUseUserVp = true;
+        settings.setVp = 12.5;
+        const CurveResults r = analyseOnce(scan, settings);
+        QCOMPARE(r.Vp, 12.5);
+        QCOMPARE(r.Vsat, 12.5);
+
+        // The search would have failed on it.
+        settings.bUseUserVp = false;
+        analyse(scan, settings);
+        QCOMPARE(scan.errorText, QString("Unable to find Vp."));
+    }
+
+    void fitOfUnderTwoPointsEndsWithTheSlopeMessage()
+    {
+        ScanRecord scan = scanOf(ramp(4), {-1, -1, -1, 10});
+        LangmuirSettings settings;
+        settings.bUseUserVp = true;
+        AnalysisContext context(scan, settings);
+        computeIonWindow(context);
+        context.curve = {{-1, 0}, {-1, 1}, {-1, 2}, {10, 3}};
+        CurveResults r;
+        QVERIFY(findPotentials(context, r));
+        QVERIFY(!analyseCurve(context, r));
+        QCOMPARE(scan.errorText, QString("Error while calculating kTe from slope"));
+        QVERIFY(std::isnan(r.kTe));
+
+        // A curve of NaN currents has no 30 % or 90 % crossing: no fit points,
+        // and no read before the curve's start.
+        ScanRecord nan = scanOf(ramp(20), QVector<double>(20, NaN));
+        analyse(nan, settings);
+        QCOMPARE(nan.errorText, QString("Error while calculating kTe from slope"));
+    }
+
+    void negativeSlopeIsReportedWithItsValue()
+    {
+        ScanRecord scan = scanOf(ramp(8), {-1, 8.99, 8.99, 8.99, 3.1, 3.1, 3.1, 10});
+        LangmuirSettings settings;
+        settings.bUseUserVp = true;
+        analyse(scan, settings);
+        QCOMPARE(scan.errorText, QString("Error while calculating kTe from slope"));
+        QVERIFY(scan.parameters.kTe < 0);
+        QVERIFY(std::isnan(scan.parameters.Ni));
+        QVERIFY(std::isnan(scan.parameters.Jp));
+    }
+
+    void shortCurveAveragesThePointsItHas()
+    {
+        ScanRecord scan = scanOf(ramp(5), {-2, -1, 8, 12, 20});
+        LangmuirSettings settings;
+        settings.bUseUserVp = true;
+        analyse(scan, settings);
+        QCOMPARE(scan.errorText, QString());
+        const double area = M_PI * settings.probe_radius * settings.probe_radius;
+        QVERIFY(relative(scan.parameters.Jp, 37.0 / 5 / area) < 1e-12);
+    }
+
+    void ionWindow()
+    {
+        ScanRecord scan = scanOf({-30, -25, -10, 0}, {-2, -4, -1, 1});
+        LangmuirSettings settings;
+        AnalysisContext context(scan, settings);
+        QVERIFY(computeIonWindow(context));
+        QCOMPARE(context.ionWindowStart, -30.0);
+        QCOMPARE(context.ionWindowEnd, -20.0);
+        // -30..-25: ½(-2 - 4)·5; -25..-20 with -3 interpolated at -20: ½(-4 - 3)·5.
+        QCOMPARE(context.ionWindowCharge, -15.0 - 17.5);
+        QCOMPARE(context.ionThreshold(), 3.25);
+
+        // Reflect voltage at or below the first voltage: the first two points.
+        settings.electronReflectVoltage = -40;
+        AnalysisContext low(scan, settings);
+        QVERIFY(!computeIonWindow(low));
+        QCOMPARE(low.ionWindowEnd, -25.0);
+        QCOMPARE(low.ionWindowCharge, 0.5 * (-2 - 4) * 5);
+        QCOMPARE(low.ionThreshold(), 3.0);
+
+        // A single point spans no window: no threshold, no out-of-range read.
+        ScanRecord single = scanOf({-10}, {-1});
+        AnalysisContext one(single, settings);
+        QVERIFY(!computeIonWindow(one));
+        QVERIFY(std::isnan(one.ionThreshold()));
+    }
+
+    void halfWidthFromASessionFileCannotHang()
+    {
+        ScanRecord scan = MaxwellianProbe().scan();
+        LangmuirSettings settings;
+        for (int n : {0, -5, std::numeric_limits<int>::min()}) {
+            settings.nDerivativePoints = n;
+            analyse(scan, settings);
+            QCOMPARE(scan.errorText, QString("Unable to find Vp."));
+        }
+        settings.nDerivativePoints = 1000;
+        analyse(scan, settings);
+        QCOMPARE(scan.errorText, QString("Unable to find Vp."));
+    }
+
+    void debugLines()
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("orvel.analysis.debug=true"));
+        g_debugLines.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(collectDebugLines);
+        ScanRecord scan = MaxwellianProbe().scan();
+        analyse(scan, LangmuirSettings());
+        qInstallMessageHandler(previous);
+        QLoggingCategory::setFilterRules(QStringLiteral("orvel.analysis.debug=false"));
+
+        QCOMPARE(g_debugLines.size(), 103);
+        QCOMPARE(g_debugLines[0], QString("Pressure:  0.0024"));
+        QVERIFY(g_debugLines[1].startsWith("Ion Mean Free Path:  0.0"));
+        QVERIFY(g_debugLines[2].startsWith("Bohm Velocity:  "));
+        QVERIFY(g_debugLines[3].startsWith("Iteration :  1  gives Ni:  "));
+        QCOMPARE(g_debugLines[102], QString("Iteration :  100  gives Ni:  %1").arg(scan.parameters.Ni));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPlasmaAnalysis)
+#include "test_plasma_analysis.moc"
