@@ -91,14 +91,16 @@ bool PositionWrapper::add(const scanResult& frame, const QDateTime& filedAt)
     return true;
 }
 
+int PositionWrapper::averagedEntryCount() const
+{
+    if (scans.size() < scansForAverages)
+        return 0;
+    return std::min(scans.first().Delays200.size(), scans.first().Delays400.size());
+}
+
 void PositionWrapper::rebuildAverages()
 {
-    if (scans.size() < scansForAverages) {
-        averages.clear();
-        return;
-    }
-    const ScanGroup& first = scans.first();
-    const int count = std::min(first.Delays200.size(), first.Delays400.size());
+    const int count = averagedEntryCount();
     const int harmonicCount = usableHarmonics(harmonics);
     averages.resize(count);
     for (int d = 0; d < count; ++d) {

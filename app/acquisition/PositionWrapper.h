@@ -38,6 +38,10 @@ public:
     // analysis results their scan records hold.
     void rebuildAverages();
 
+    // Number of averaged entries the scan groups give: one per delay index
+    // that the first group holds in both bands, once there are enough groups.
+    int averagedEntryCount() const;
+
     int position = 0;
     int mode = 0;
     int harmonics = 0; // of the first frame
