@@ -36,22 +36,28 @@ private slots:
         plan.harmonics = 16;
         QVector<scanResult> frames = simulatedAcquisition(plan);
 
-        // A second position, a frame of the first scan arriving late (it
-        // changes the averages of an earlier group), and a refused count.
+        // The last high-band frame of scan 2 arrives late, during scan 4: it
+        // changes an average of an earlier group. A frame of the first scan
+        // arrives late too (it lengthens the first group), one with another
+        // harmonic count is refused, and a second position interleaves.
+        const int frameOfScan2 = 2 * plan.delays + 2 * plan.delays - 1;
+        const scanResult lateOfScan2 = frames.takeAt(frameOfScan2);
+        QCOMPARE(lateOfScan2.scan, 2);
+        scanResult lateOfScan1 = frames[2];
+        lateOfScan1.delay = 80;
+        scanResult refused = frames[5];
+        refused.harmonics = 12;
+        frames.insert(3 * 2 * plan.delays + 3, lateOfScan2);
+        frames.insert(3 * 2 * plan.delays + 5, lateOfScan1);
+        frames.insert(3 * 2 * plan.delays + 6, refused);
+
         AcquisitionPlan other = plan;
         other.position = 12;
         other.scans = 3;
         other.delays = 3;
         other.seed = 2;
         const QVector<scanResult> second = simulatedAcquisition(other);
-        frames = frames.mid(0, 30) + second.mid(0, 6) + frames.mid(30);
-        scanResult late = frames[2];
-        late.delay = 80;
-        frames.insert(60, late);
-        scanResult refused = frames[5];
-        refused.harmonics = 12;
-        frames.insert(61, refused);
-        frames += second.mid(6);
+        frames = frames.mid(0, 30) + second.mid(0, 6) + frames.mid(30) + second.mid(6);
         fileBoth(model, ref, frames, "plain");
 
         // The same once more with a base level in force.
