@@ -1,6 +1,5 @@
 #include "acquisition/DelayWrapper.h"
 
-#include "acquisition/Band.h"
 #include "acquisition/Waveforms.h"
 
 #include <algorithm>

@@ -159,7 +159,8 @@ void synthesiseWaveforms(const QVector<double>& VR, const QVector<double>& Vi, c
                 values[vector][k] = value(vector, k);
         synthesiseTabulated(V.data(), I.data(), n, values[0], values[1], values[2], values[3]);
     } else {
-        std::vector<double> cosines(std::size_t{unsigned(sampleCount)}), sines(cosines.size());
+        const auto samples = std::size_t(sampleCount);
+        std::vector<double> cosines(samples), sines(samples);
         for (int h = 1; h < n; ++h) {
             TrigTable::fillRow(h, sampleCount, cosines.data(), sines.data());
             addHarmonic(V.data(), I.data(), sampleCount, cosines.data(), sines.data(), value(0, h - 1),

@@ -59,12 +59,16 @@ struct JoinedCurve
     bool joined = false;
 };
 
-// Joins the low-band IV curve with the high-band one: where both currents cross
-// zero (at a and b), the low band's points beyond a keep their voltages and
-// the ones before it are shifted by how far the high band's curve reaches the
-// same current at a smaller voltage offset; the voltages are forced to rise
-// strictly by 0.01 steps. Without a zero crossing in either curve the low
-// band's curve is returned reversed, not joined. Curves of unequal vector
-// lengths are taken as long as their shorter vector.
+// Joins the low-band IV curve (as built: voltages falling) with the high-band
+// one, reversed so that the voltages rise. With a and b the zero crossings of
+// the two currents (crossingIndex at level 0), the low band's points from a on
+// keep their voltages; each point before a is moved down by how much farther
+// it lies from its crossing than the high band's point of equal current lies
+// from that band's crossing (never up; where the high band has no such point
+// the previous shift is kept), and the voltages are forced to rise by at least
+// 0.01 from point to point.
+// Without a crossing in either curve the low band's curve comes back reversed
+// and not joined. Curves whose two vectors differ in length are taken as long
+// as the shorter one.
 JoinedCurve joinBands(const QVector<double>& lowV, const QVector<double>& lowI, const QVector<double>& highV,
                       const QVector<double>& highI);

@@ -26,6 +26,14 @@ struct scanResult
 
 Q_DECLARE_METATYPE(scanResult)
 
+// Number of harmonic values a frame that declares `declared` of them really
+// holds: the arrays have 16 entries, and a count compared as unsigned (so a
+// negative one) is taken as 16.
+inline int usableHarmonics(int declared)
+{
+    return unsigned(declared) <= unsigned(scanResult::maxHarmonics) ? declared : scanResult::maxHarmonics;
+}
+
 // Registers scanResult under the name "scanResult" so that it can travel
 // through queued signals; safe to call more than once.
 void registerScanResultType();
