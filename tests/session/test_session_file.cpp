@@ -554,6 +554,28 @@ private slots:
         QCOMPARE(p.averages[0].low.VR[5], 0.0);
     }
 
+    void entityExpansionIsRefused()
+    {
+        QByteArray document = "<?xml version=\"1.0\"?><!DOCTYPE measuredData [<!ENTITY a0 \"laugh\">";
+        for (int level = 1; level <= 9; ++level) {
+            const QByteArray previous = "&a" + QByteArray::number(level - 1) + ";";
+            document += "<!ENTITY a" + QByteArray::number(level) + " \"" + previous.repeated(10) + "\">";
+        }
+        document += "]><measuredData sensor=\"Langmuir Probe\" version=\"3\"><header><deviceID>&a9;</deviceID>"
+                    "</header></measuredData>";
+        const ReadBack r = readBack(document);
+        QVERIFY(!r.ok);
+        QVERIFY(r.error.contains("entity", Qt::CaseInsensitive));
+    }
+
+    void aRefusingDeviceIsReported()
+    {
+        measuredData data = handMadeSession();
+        QBuffer readOnly;
+        readOnly.open(QIODevice::ReadOnly);
+        QVERIFY(!writeSession(readOnly, data, ConfigParam(), LangmuirSettings()));
+    }
+
     void manyEmptyFramesDoNotBlowUpTheAverages()
     {
         // A small document naming thousands of empty frames in three scan
