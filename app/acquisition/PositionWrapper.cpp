@@ -1,5 +1,7 @@
 #include "acquisition/PositionWrapper.h"
 
+#include "acquisition/Waveforms.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -25,11 +27,6 @@ bool sameHarmonics(const DelayWrapper& w, const HarmonicVectors& h)
     return sameBits(w.VR, h[0]) && sameBits(w.Vi, h[1]) && sameBits(w.Ir, h[2]) && sameBits(w.Ii, h[3]);
 }
 
-double valueOrZero(const QVector<double>& v, int index)
-{
-    return index < v.size() ? v[index] : 0.0;
-}
-
 // Harmonics of the wrappers at `index` of one band, averaged element by
 // element over every scan group but the last that holds such a wrapper. A
 // wrapper shorter than `count` (only a session file can hold one) adds zeros.
@@ -46,7 +43,7 @@ HarmonicVectors averagedHarmonics(const QVector<ScanGroup>& scans, Band band, in
         const HarmonicVectors values = harmonicsOf(list[index]);
         for (int c = 0; c < 4; ++c)
             for (int k = 0; k < count; ++k)
-                sum[c][k] += valueOrZero(values[c], k);
+                sum[c][k] += harmonicValue(values[c], k);
         ++used;
     }
     if (used > 0)

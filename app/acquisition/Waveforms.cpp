@@ -107,8 +107,9 @@ bool sameBits(double a, double b)
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-// Frames of one band share their frequency, so their time axes are equal:
-// keep the last two (one per band) and share them between wrappers.
+// Frames of one band usually report the same frequency, and all averaged data
+// use one: keep the last two time axes (one per band) and let the wrappers
+// share them instead of holding a copy each.
 QVector<double> timeAxis(int sampleCount, double frequency)
 {
     struct Cached
@@ -147,10 +148,7 @@ void synthesiseWaveforms(const QVector<double>& VR, const QVector<double>& Vi, c
     I.resize(sampleCount);
     const int n = std::max({VR.size(), Vi.size(), Ir.size(), Ii.size()});
     const QVector<double>* inputs[4] = {&VR, &Vi, &Ir, &Ii};
-    // Missing values of a shorter vector count as zero.
-    auto value = [&inputs](int vector, int index) {
-        return index < inputs[vector]->size() ? (*inputs[vector])[index] : 0.0;
-    };
+    auto value = [&inputs](int vector, int index) { return harmonicValue(*inputs[vector], index); };
 
     if (sampleCount == waveformSamples && n - 1 <= TrigTable::maxHarmonic) {
         double values[4][TrigTable::maxHarmonic] = {};

@@ -12,6 +12,13 @@
 // Samples per synthesised period.
 constexpr int waveformSamples = 1000;
 
+// Harmonic value `index` of a vector, zero where the vector ends: a shorter
+// vector (a base level, or a frame from a session file) lacks the rest.
+inline double harmonicValue(const QVector<double>& values, int index)
+{
+    return index < values.size() ? values[index] : 0.0;
+}
+
 // One period of probe voltage and current from harmonic values (index h - 1 =
 // harmonic h): for sample j of N, with theta = 2*j*h*3.141592/N (the constant
 // 3.141592, not full pi), V = sqrt(2) * sum over h = 1 .. n-1 of

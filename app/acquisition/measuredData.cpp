@@ -1,5 +1,7 @@
 #include "acquisition/measuredData.h"
 
+#include "acquisition/Waveforms.h"
+
 #include <QDebug>
 
 #include <cmath>
@@ -9,11 +11,6 @@ namespace {
 constexpr int baseLevelValues = 16;
 // A first value above this marks a frame that cannot serve as a base level.
 constexpr double baseLevelCeiling = 500000.0;
-
-double valueOrZero(const QVector<double>& v, int index)
-{
-    return index < v.size() ? v[index] : 0.0;
-}
 
 } // namespace
 
@@ -45,8 +42,8 @@ void measuredData::subtractBaseLevel(scanResult& frame) const
     // lacks the rest and subtracts nothing there.
     const int count = usableHarmonics(frame.harmonics);
     for (int k = 0; k < count; ++k) {
-        frame.Ir[k] -= valueOrZero(Ir, k);
-        frame.Ii[k] -= valueOrZero(Ii, k);
+        frame.Ir[k] -= harmonicValue(Ir, k);
+        frame.Ii[k] -= harmonicValue(Ii, k);
     }
 }
 
@@ -82,7 +79,7 @@ BaseLevel measuredData::baseLevelCandidates(int positionIndex) const
             if (values.isEmpty() || values.first() > baseLevelCeiling || std::isnan(values.first()))
                 continue;
             for (int k = 0; k < baseLevelValues; ++k)
-                sums[vector][k] += valueOrZero(values, k);
+                sums[vector][k] += harmonicValue(values, k);
             ++used;
         }
         if (used > 0)
