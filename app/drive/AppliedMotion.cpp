@@ -196,7 +196,7 @@ bool AppliedMotion::goToPosition(double mm)
 {
     const std::optional<int> steps = millimetresToSteps(mm);
     if (!steps) {
-        qWarning() << "Drive position" << mm << "mm cannot be expressed in steps of" << slope << "mm";
+        qCWarning(driveLog) << "Drive position" << mm << "mm cannot be expressed in steps of" << slope << "mm";
         setError(107);
         return false;
     }
@@ -222,7 +222,7 @@ bool AppliedMotion::readPosition()
     }
     currentSteps = *steps;
     lastPosition = stepsToMillimetres(*steps);
-    qDebug() << "IP=" << *steps;
+    qCDebug(driveLog) << "IP=" << *steps;
     emit positionUpdated(lastPosition);
     return true;
 }

@@ -13,6 +13,8 @@
 #include <cmath>
 #include <utility>
 
+Q_LOGGING_CATEGORY(driveLog, "orvel.drive")
+
 namespace {
 
 // A reply without a prompt ends when the drive has been silent this long.
@@ -128,7 +130,7 @@ LinearDrive::LinearDrive(QSerialPort* serialPort, QObject* parent)
     // loop; closing it ends that, and later writes then fail cleanly.
     connect(port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
         if ((error == QSerialPort::ReadError || error == QSerialPort::ResourceError) && port->isOpen()) {
-            qDebug() << "Closing drive port" << port->portName() << "after" << port->errorString();
+            qCDebug(driveLog) << "Closing drive port" << port->portName() << "after" << port->errorString();
             port->close();
         }
     });
@@ -235,7 +237,7 @@ bool LinearDrive::writeBytes(const QByteArray& bytes)
 void LinearDrive::discardStaleInput()
 {
     if (port && port->isOpen() && !port->clear(QSerialPort::Input))
-        qDebug() << "Could not discard stale input of drive port" << port->portName();
+        qCDebug(driveLog) << "Could not discard stale input of drive port" << port->portName();
 }
 
 bool LinearDrive::readReply()
@@ -339,7 +341,7 @@ bool LinearDrive::deferIfBusy(std::function<void()> call)
 
 bool LinearDrive::refuseNestedCall(const char* operation) const
 {
-    qWarning() << operation << "refused: the drive is busy with another command";
+    qCWarning(driveLog) << operation << "refused: the drive is busy with another command";
     return false;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QLoggingCategory>
 #include <QObject>
 #include <QString>
 #include <QVector>
@@ -10,6 +11,9 @@
 #include <optional>
 
 class QSerialPort;
+
+// Diagnostics of the drive controllers ("orvel.drive").
+Q_DECLARE_LOGGING_CATEGORY(driveLog)
 
 // Controller of a motorised linear drive on a serial line: converts positions in
 // millimetres to motor steps and back, homes the drive, moves it, reports its
