@@ -175,6 +175,8 @@ private slots:
         const std::unique_ptr<AppliedMotion> drive = identifiedDrive();
         QVERIFY(drive);
         QSignalSpy positions(drive.get(), &LinearDrive::positionUpdated);
+        drive->targetSteps = 1234;
+        drive->currentSteps = 1234; // a reading from before homing
 
         QVERIFY(drive->home());
 
@@ -187,6 +189,7 @@ private slots:
         QCOMPARE(positions.at(0).at(0).toDouble(), 0.0);
         QCOMPARE(drive->position(), 0.0);
         QCOMPARE(drive->currentSteps.load(), 0);
+        QVERIFY(!drive->isAtTarget());
     }
 
     void homingThatNeverEndsIsGivenUp()
@@ -324,21 +327,6 @@ private slots:
         QCOMPARE(drive->errorString(), LinearDrive::messageForCode(code));
     }
 
-    void unprintableValueFailsWith104()
-    {
-        const std::unique_ptr<AppliedMotion> drive = identifiedDrive();
-        QVERIFY(drive);
-        drive->currentSteps = 77;
-        simulated->answerWith("IP", "IP=12\x01" "34\r\n>");
-        QSignalSpy positions(drive.get(), &LinearDrive::positionUpdated);
-
-        drive->checkPosition();
-
-        QCOMPARE(drive->lastErrorCode(), 104);
-        QCOMPARE(positions.count(), 0);
-        QCOMPARE(drive->currentSteps.load(), 77);
-    }
-
     void positionReplyWithoutPromptEndsAfterSilence()
     {
         const std::unique_ptr<AppliedMotion> drive = identifiedDrive();
@@ -370,17 +358,20 @@ private slots:
         QCOMPARE(drive->position(), 7.5);
     }
 
-    void positionReplyWithoutANumberFails_data()
+    void badPositionReplyChangesNothing_data()
     {
         QTest::addColumn<QByteArray>("answer");
-        QTest::newRow("two bytes") << QByteArray("IP");
-        QTest::newRow("no digits") << QByteArray("IP=\r\n>");
-        QTest::newRow("silence") << QByteArray();
+        QTest::addColumn<int>("code");
+        QTest::newRow("byte below 0x20 in the value") << QByteArray("IP=12\x01" "34\r\n>") << 104;
+        QTest::newRow("two bytes") << QByteArray("IP") << 105;
+        QTest::newRow("no digits") << QByteArray("IP=\r\n>") << 105;
+        QTest::newRow("silence") << QByteArray() << 105;
     }
 
-    void positionReplyWithoutANumberFails()
+    void badPositionReplyChangesNothing()
     {
         QFETCH(QByteArray, answer);
+        QFETCH(int, code);
         const std::unique_ptr<AppliedMotion> drive = identifiedDrive();
         QVERIFY(drive);
         drive->currentSteps = 77;
@@ -392,7 +383,7 @@ private slots:
 
         drive->checkPosition();
 
-        QCOMPARE(drive->lastErrorCode(), 105);
+        QCOMPARE(drive->lastErrorCode(), code);
         QCOMPARE(positions.count(), 0);
         QCOMPARE(drive->currentSteps.load(), 77);
     }
@@ -430,7 +421,7 @@ private slots:
         simulated->answerLate("IP", 600);
         drive->checkPosition(); // given up after 400 ms of silence
         QCOMPARE(drive->lastErrorCode(), 105);
-        QTest::qWait(300); // the late "IP=0" arrives meanwhile
+        QTest::qWait(500); // the late "IP=0" arrives meanwhile
         simulated->placeCarriage(500, 500);
         QSignalSpy positions(drive.get(), &LinearDrive::positionUpdated);
 
@@ -462,6 +453,23 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(simulated->commands().size(), duringMove.size() + 2, 2000);
         QCOMPARE(simulated->commands().mid(duringMove.size()), (QList<QByteArray>{"FP2000", "IP"}));
         QCOMPARE(drive->targetSteps.load(), 2000);
+    }
+
+    void stopDuringAMoveAbortsItAndStopsOnceMore()
+    {
+        simulated->setTravelSpeed(2000);
+        const std::unique_ptr<AppliedMotion> drive = identifiedDrive();
+        QVERIFY(drive);
+        bool stopResult = false;
+        QTimer::singleShot(100, drive.get(), [&] { stopResult = drive->stop(); });
+
+        QVERIFY(!drive->moveTo(12.34));
+
+        QVERIFY(stopResult);
+        QVERIFY(drive->abortRequested);
+        QTRY_COMPARE_WITH_TIMEOUT(countOf(simulated->commands(), "ST"), 2, 1000);
+        QVERIFY(!simulated->isMoving());
+        QVERIFY(simulated->position() < 1234);
     }
 
     void workerOnAnotherThreadMovesAndPollsTheDrive()

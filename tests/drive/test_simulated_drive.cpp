@@ -1,6 +1,7 @@
 // The simulated drive, spoken to over a plain QSerialPort on its pseudo-terminal:
 // the drive tests rely on its answers and motion, so those are pinned down here.
 #include "drive/DrivePort.h"
+#include "drive/DriveReply.h"
 #include "simdrive/SimulatedDrive.h"
 
 #include <QElapsedTimer>
@@ -16,15 +17,16 @@ class TestSimulatedDrive : public QObject
     std::unique_ptr<SimulatedDrive> simulated;
     std::unique_ptr<QSerialPort> port;
 
-    // Writes `command` and collects what arrives within `ms`.
-    QByteArray ask(const QByteArray& command, int ms = 60)
+    // Writes `command` and collects what arrives until an answer is complete or
+    // `ms` have passed.
+    QByteArray ask(const QByteArray& command, int ms = 1000)
     {
         port->write(command);
         port->flush();
         QByteArray answer;
         QElapsedTimer timer;
         timer.start();
-        while (timer.elapsed() < ms) {
+        while (timer.elapsed() < ms && !DriveReply::isComplete(answer)) {
             port->waitForReadyRead(5);
             answer += port->readAll();
         }
@@ -77,30 +79,17 @@ private slots:
         QCOMPARE(ask("SS111\r", 50), QByteArray()); // 250 steps take 250 ms
         const int halfway = drive.position();
         QVERIFY2(halfway > 100 && halfway < 600, QByteArray::number(halfway));
-        QTRY_VERIFY_WITH_TIMEOUT(port->bytesAvailable() > 0 || port->waitForReadyRead(10), 1000);
-        QCOMPARE(port->readAll(), QByteArray("111\r\n>"));
+        QCOMPARE(ask(""), QByteArray("111\r\n>"));
         QCOMPARE(drive.position(), 600);
         QCOMPARE(drive.distanceFromHome(), 800);
 
         QCOMPARE(ask("SP0\r"), QByteArray("\r\n>"));
         QCOMPARE(ask("IP\r"), QByteArray("IP=0\r\n>"));
         drive.setHomingTime(50);
-        ask("SH2H\r", 100);
+        ask("SH2H\r");
+        QTRY_VERIFY_WITH_TIMEOUT(!drive.isMoving(), 500);
         QCOMPARE(drive.distanceFromHome(), 0);
         QCOMPARE(drive.position(), -800);
-    }
-
-    void stopHaltsAMove()
-    {
-        SimulatedDrive& drive = *simulated;
-        drive.setTravelSpeed(1000);
-        ask("FP5000\r\n", 100);
-        QCOMPARE(ask("ST\r"), QByteArray("\r\n>"));
-        QVERIFY(!drive.isMoving());
-        const int stoppedAt = drive.position();
-        QVERIFY(stoppedAt > 0 && stoppedAt < 5000);
-        QTest::qWait(50);
-        QCOMPARE(drive.position(), stoppedAt);
     }
 
     void injectedFaultsAreUsedUpInOrder()
@@ -114,32 +103,23 @@ private slots:
         QCOMPARE(drive.position(), 0); // the failed move did nothing
         QCOMPARE(ask("PR ER\r"), QByteArray("86\r\n>"));
         QCOMPARE(ask("IP\r"), QByteArray("IP=1\x02\r\n>"));
-        QCOMPARE(ask("IP\r"), QByteArray());
-        QCOMPARE(ask("IP\r", 60), QByteArray());
-        QCOMPARE(ask("DE7\r", 150), QByteArray("\r\n>IP=0\r\n>")); // the late answer comes after DE7's
+        QCOMPARE(ask("IP\r", 100), QByteArray());
+        QCOMPARE(ask("IP\r", 50), QByteArray());
+        QCOMPARE(ask("DE7\r"), QByteArray("\r\n>")); // before the late answer
+        QCOMPARE(ask(""), QByteArray("IP=0\r\n>"));
         QCOMPARE(ask("IP\r"), QByteArray("IP=0\r\n>"));
 
         drive.stallMoves(30);
-        ask("FP1000\r\n", 100);
+        ask("FP1000\r\n");
+        QTRY_VERIFY_WITH_TIMEOUT(!drive.isMoving(), 500);
         QCOMPARE(drive.position(), 30);
-        ask("FP1000\r\n", 100);
+        ask("FP1000\r\n");
+        QTRY_VERIFY_WITH_TIMEOUT(!drive.isMoving(), 500);
         QCOMPARE(drive.position(), 1000);
 
         drive.setSilent(true);
-        QCOMPARE(ask("IP\r"), QByteArray());
+        QCOMPARE(ask("IP\r", 100), QByteArray());
         QVERIFY(drive.commands().endsWith("IP"));
-    }
-
-    void portSeesTheDriveGo()
-    {
-        SimulatedDrive& drive = *simulated;
-        qRegisterMetaType<QSerialPort::SerialPortError>();
-        QSignalSpy errors(port.get(), &QSerialPort::errorOccurred);
-        drive.stop();
-        port->write("IP\r");
-        QVERIFY(!port->flush());
-        QVERIFY(port->error() == QSerialPort::ResourceError || port->error() == QSerialPort::WriteError);
-        QVERIFY(!errors.isEmpty());
     }
 };
 
