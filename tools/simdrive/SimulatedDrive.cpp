@@ -1,8 +1,6 @@
 #include "simdrive/SimulatedDrive.h"
 
 #include <QElapsedTimer>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
@@ -10,6 +8,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <optional>
 #include <utility>
 #include <fcntl.h>
@@ -52,7 +51,9 @@ std::optional<int> numberAfter(const QByteArray& line, int prefixLength)
 
 struct SimulatedDrive::State
 {
-    mutable QMutex mutex; // guards everything below except the thread-side members
+    // Guards everything below except the thread-side members. A standard mutex, so
+    // that thread sanitizer builds see the locking.
+    mutable std::mutex mutex;
 
     double speed = 20000;
     int homingTimeMs = 200;
@@ -178,7 +179,7 @@ Answer SimulatedDrive::State::execute(const QByteArray& line)
 
 void SimulatedDrive::State::handleLine(const QByteArray& line)
 {
-    QMutexLocker lock(&mutex);
+    const std::lock_guard<std::mutex> lock(mutex);
     commands.append(line);
     const std::optional<Fault> fault = takeFault(line);
     if (silent || (fault && fault->kind == Fault::Kind::DropLine))
@@ -216,7 +217,7 @@ void SimulatedDrive::State::readInput()
         return;
     }
     {
-        QMutexLocker lock(&mutex);
+        const std::lock_guard<std::mutex> lock(mutex);
         received.append(buffer, int(count));
     }
     for (ssize_t i = 0; i < count; ++i) {
@@ -265,7 +266,7 @@ void SimulatedDrive::State::attach()
     idleTimer->setSingleShot(true);
     idleTimer->setTimerType(Qt::PreciseTimer);
     QObject::connect(idleTimer, &QTimer::timeout, context, [this] {
-        QMutexLocker lock(&mutex);
+        const std::lock_guard<std::mutex> lock(mutex);
         if (moving())
             idleTimer->start(int(remainingMs()) + 1);
         else
@@ -301,7 +302,7 @@ bool SimulatedDrive::start()
     int master = -1;
     int slave = -1;
     if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
-        QMutexLocker lock(&state->mutex);
+        const std::lock_guard<std::mutex> lock(state->mutex);
         state->error = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
@@ -318,7 +319,7 @@ bool SimulatedDrive::start()
     ::ttyname_r(slave, path, sizeof path);
 
     {
-        QMutexLocker lock(&state->mutex);
+        const std::lock_guard<std::mutex> lock(state->mutex);
         state->slavePath = QString::fromLocal8Bit(path);
         state->error.clear();
         state->running = true;
@@ -345,61 +346,61 @@ void SimulatedDrive::stop()
     ::close(state->master);
     ::close(state->slave);
     state->master = state->slave = -1;
-    QMutexLocker lock(&state->mutex);
+    const std::lock_guard<std::mutex> lock(state->mutex);
     state->running = false;
 }
 
 bool SimulatedDrive::isRunning() const
 {
-    QMutexLocker lock(&state->mutex);
+    const std::lock_guard<std::mutex> lock(state->mutex);
     return state->running;
 }
 
 QString SimulatedDrive::slavePath() const
 {
-    QMutexLocker lock(&state->mutex);
+    const std::lock_guard<std::mutex> lock(state->mutex);
     return state->slavePath;
 }
 
 QString SimulatedDrive::errorString() const
 {
-    QMutexLocker lock(&state->mutex);
+    const std::lock_guard<std::mutex> lock(state->mutex);
     return state->error;
 }
 
 void SimulatedDrive::setTravelSpeed(double stepsPerSecond)
 {
-    QMutexLocker lock(&state->mutex);
+    const std::lock_guard<std::mutex> lock(state->mutex);
     state->speed = stepsPerSecond;
 }
 
 void SimulatedDrive::setHomingTime(int milliseconds)
 {
-    QMutexLocker lock(&state->mutex);
+    const std::lock_guard<std::mutex> lock(state->mutex);
     state->homingTimeMs = milliseconds;
 }
 
 int SimulatedDrive::position() const
 {
-    QMutexLocker lock(&state->mutex);
+    const std::lock_guard<std::mutex> lock(state->mutex);
     return state->counter();
 }
 
 int SimulatedDrive::distanceFromHome() const
 {
-    QMutexLocker lock(&state->mutex);
+    const std::lock_guard<std::mutex> lock(state->mutex);
     return int(std::lround(state->carriage()));
 }
 
 bool SimulatedDrive::isMoving() const
 {
-    QMutexLocker lock(&state->mutex);
+    const std::lock_guard<std::mutex> lock(state->mutex);
     return state->moving();
 }
 
 void SimulatedDrive::placeCarriage(int distanceFromHome, int counter)
 {
-    QMutexLocker lock(&state->mutex);
+    const std::lock_guard<std::mutex> lock(state->mutex);
     state->from = state->to = distanceFromHome;
     state->durationMs = 0;
     state->origin = distanceFromHome - counter;
@@ -407,56 +408,56 @@ void SimulatedDrive::placeCarriage(int distanceFromHome, int counter)
 
 void SimulatedDrive::answerWithError(const QByteArray& command, int code)
 {
-    QMutexLocker lock(&state->mutex);
+    const std::lock_guard<std::mutex> lock(state->mutex);
     state->faults.append({Fault::Kind::ErrorPrompt, command, code, {}});
 }
 
 void SimulatedDrive::answerWith(const QByteArray& command, const QByteArray& rawReply)
 {
-    QMutexLocker lock(&state->mutex);
+    const std::lock_guard<std::mutex> lock(state->mutex);
     state->faults.append({Fault::Kind::RawReply, command, 0, rawReply});
 }
 
 void SimulatedDrive::answerLate(const QByteArray& command, int delayMs)
 {
-    QMutexLocker lock(&state->mutex);
+    const std::lock_guard<std::mutex> lock(state->mutex);
     state->faults.append({Fault::Kind::LateReply, command, delayMs, {}});
 }
 
 void SimulatedDrive::dropLine(const QByteArray& command)
 {
-    QMutexLocker lock(&state->mutex);
+    const std::lock_guard<std::mutex> lock(state->mutex);
     state->faults.append({Fault::Kind::DropLine, command, 0, {}});
 }
 
 void SimulatedDrive::stallMoves(int afterSteps, int moves)
 {
-    QMutexLocker lock(&state->mutex);
+    const std::lock_guard<std::mutex> lock(state->mutex);
     state->stallAfter = afterSteps;
     state->stalledMovesLeft = moves;
 }
 
 void SimulatedDrive::setSilent(bool silent)
 {
-    QMutexLocker lock(&state->mutex);
+    const std::lock_guard<std::mutex> lock(state->mutex);
     state->silent = silent;
 }
 
 QList<QByteArray> SimulatedDrive::commands() const
 {
-    QMutexLocker lock(&state->mutex);
+    const std::lock_guard<std::mutex> lock(state->mutex);
     return state->commands;
 }
 
 QByteArray SimulatedDrive::receivedBytes() const
 {
-    QMutexLocker lock(&state->mutex);
+    const std::lock_guard<std::mutex> lock(state->mutex);
     return state->received;
 }
 
 void SimulatedDrive::clearLog()
 {
-    QMutexLocker lock(&state->mutex);
+    const std::lock_guard<std::mutex> lock(state->mutex);
     state->commands.clear();
     state->received.clear();
 }
