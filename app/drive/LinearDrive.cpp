@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QMap>
 #include <QSerialPort>
+#include <QThread>
 #include <QTimer>
 
 #include <climits>
@@ -303,7 +304,7 @@ void LinearDrive::pause(int ms)
         return;
     QEventLoop loop;
     QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
+    runOrSleep(loop, ms);
 }
 
 void LinearDrive::waitForInput(int ms)
@@ -312,7 +313,18 @@ void LinearDrive::waitForInput(int ms)
     QTimer::singleShot(qMax(ms, 1), Qt::PreciseTimer, &loop, &QEventLoop::quit);
     if (port)
         connect(port, &QIODevice::readyRead, &loop, &QEventLoop::quit);
-    loop.exec();
+    if (runOrSleep(loop, ms) && port)
+        port->waitForReadyRead(0); // no event loop to deliver the bytes: fetch them directly
+}
+
+// Once the application has been told to quit, nested event loops return at
+// once; the operation then sleeps instead of spinning. True when it slept.
+bool LinearDrive::runOrSleep(QEventLoop& loop, int ms)
+{
+    if (loop.exec() >= 0)
+        return false;
+    QThread::msleep(static_cast<unsigned long>(qMax(ms, 1)));
+    return true;
 }
 
 LinearDrive::Operation::Operation(LinearDrive& drive)

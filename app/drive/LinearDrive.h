@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 
+class QEventLoop;
 class QSerialPort;
 
 // Diagnostics of the drive controllers ("orvel.drive").
@@ -127,6 +128,7 @@ private:
     bool collectReply(bool needPrompt);
     void readDriveErrorCode();
     void waitForInput(int ms);
+    static bool runOrSleep(QEventLoop& loop, int ms);
     void runDeferredCalls();
 
     bool busy = false;

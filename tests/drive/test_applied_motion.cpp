@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <ctime>
 #include <memory>
 #include <thread>
 
@@ -491,6 +492,25 @@ private slots:
         QVERIFY(worker.arrived);
         QCOMPARE(worker.lastSeen.load(), 12.34);
         QCOMPARE(simulated->position(), 1234);
+    }
+
+    void commandsStillWorkOnceTheApplicationIsQuitting()
+    {
+        simulated->placeCarriage(0, 1234);
+        const std::unique_ptr<AppliedMotion> drive = identifiedDrive();
+        QVERIFY(drive);
+        QSignalSpy positions(drive.get(), &LinearDrive::positionUpdated);
+        const std::clock_t cpuBefore = std::clock();
+
+        QCoreApplication::exit(0); // nested event loops now return at once
+        drive->checkPosition();
+        const double cpuMs = 1000.0 * double(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        QCoreApplication::exec(); // clears the pending quit for the tests that follow
+
+        QCOMPARE(positions.count(), 1);
+        QCOMPARE(positions.at(0).at(0).toDouble(), 12.34);
+        QVERIFY2(cpuMs < 20, QByteArray::number(cpuMs)); // slept, did not spin
     }
 
     void lostDriveFailsCommandsWithoutAnErrorStorm()
