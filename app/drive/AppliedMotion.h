@@ -21,6 +21,9 @@ public:
     // drive on it; `connected` tells whether that succeeded.
     explicit AppliedMotion(QSerialPort* port, QObject* parent = nullptr);
 
+    // Homes in two passes and zeroes the step counter at the switch. The whole
+    // sequence always runs (a Stop only shortens the waits) and ends at position
+    // 0; the result is false when a homing pass failed or was aborted.
     bool home() override;
     // Moves to `mm` and polls the position until the drive is there: true only
     // when it arrived; false on abort (after "ST"), on a failed command, on a
