@@ -43,9 +43,10 @@ tsan() {
   local dir=build-tsan
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEL_SANITIZE=thread >/dev/null
   local tests=(test_device_stress test_scan_handler)
-  local present=()
+  local present=() known
+  known="$(cmake --build "$dir" --target help)"
   for t in "${tests[@]}"; do
-    if cmake --build "$dir" --target help | grep -q "^$t:"; then
+    if grep -q "^$t:" <<<"$known"; then
       present+=("$t")
     else
       echo "tsan: $t does not exist in this tree: not run"

@@ -4,7 +4,8 @@
 #
 #   scripts/fuzz.sh [--if-available] [seconds per target, default 20] [target...]
 #
-# Without targets every fuzz/<name>_fuzz.cpp runs. Inputs that reach new code
+# Without targets every fuzz/<name>_fuzz.cpp runs, with the tokens of
+# fuzz/dict/<name>.dict when there is one. Inputs that reach new code
 # are kept in build-fuzz/corpus/<target>/, so later runs go on from there; the
 # committed seeds in fuzz/corpus/ are only read. A crash, a failed check or a
 # hang leaves its input in build-fuzz/artifacts/ and the log in
@@ -50,9 +51,11 @@ failed=()
 for target in "${targets[@]}"; do
   mkdir -p "$dir/corpus/$target"
   log="$dir/logs/$target.log"
+  options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
+           -artifact_prefix="$dir/artifacts/$target-")
+  [ -f "fuzz/dict/$target.dict" ] && options+=(-dict="fuzz/dict/$target.dict")
   status=0
-  "$dir/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-    -artifact_prefix="$dir/artifacts/$target-" "$dir/corpus/$target" "fuzz/corpus/$target" >"$log" 2>&1 || status=$?
+  "$dir/fuzz/$target" "${options[@]}" "$dir/corpus/$target" "fuzz/corpus/$target" >"$log" 2>&1 || status=$?
   runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")"
   rate="$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")"
   corpus="$(find "$dir/corpus/$target" -type f | wc -l)"
