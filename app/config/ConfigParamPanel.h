@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class LinearDrive;
@@ -119,13 +120,15 @@ private:
     void retireDrive();
     void setDriveControlsEnabled(bool enabled);
     void setRailLimits(double railLength);
+    bool runDriveOperation(const std::function<void(LinearDrive&)>& operation);
     void showSlope();
     void showHomingSpeed();
 
     bool timeResolvedAllowed = true;
     bool spatialAllowed = true;
     bool refreshing = false; // controls are being set from the record
-    // Owned; the port is owned by the drive, kept here to close it early.
+    bool driveOperationRunning = false; // homing or a move started by the panel
+    // Owned (a child); the port is the drive's, kept here to close it early.
     LinearDrive* linearDrive = nullptr;
     QSerialPort* drivePort = nullptr;
 
