@@ -279,12 +279,10 @@ QWidget* ConfigParamPanel::buildVoltagesPage()
     auto* grid = new QGridLayout(page);
     voltageResolution = numberBox(0.1, 10, 1, 0.1);
     addRow(grid, "Voltage Resolution", voltageResolution, "[V]");
-    estimatedStepTime = readOnlyField();
-    addRow(grid, "Estimated Voltage Step Time", estimatedStepTime, "[s]");
-    estimatedTraceTime = readOnlyField();
-    addRow(grid, "Estimated Trace Time", estimatedTraceTime, "[s]");
-    estimatedScanTime = readOnlyField();
-    addRow(grid, "Estimated Scan Time", estimatedScanTime, "[s]");
+    // Estimates of the sensor's timing, which this program does not compute.
+    addRow(grid, "Estimated Voltage Step Time", readOnlyField(), "[s]");
+    addRow(grid, "Estimated Trace Time", readOnlyField(), "[s]");
+    addRow(grid, "Estimated Scan Time", readOnlyField(), "[s]");
     return page;
 }
 
@@ -344,8 +342,7 @@ QWidget* ConfigParamPanel::buildTriggerPage()
     grid->addWidget(triggerDelayUnit, 2, 2);
     resyncButton = new QPushButton("RESYNC");
     grid->addWidget(resyncButton, 3, 0);
-    syncFrequencyReadout = readOnlyField();
-    addRow(grid, "SYNC Frequency", syncFrequencyReadout, "[Hz]");
+    addRow(grid, "SYNC Frequency", readOnlyField(), "[Hz]"); // not measured by this program
     return page;
 }
 

@@ -167,9 +167,6 @@ private:
 
     // Voltages (removed page)
     QDoubleSpinBox* voltageResolution;
-    QLineEdit* estimatedStepTime;
-    QLineEdit* estimatedTraceTime;
-    QLineEdit* estimatedScanTime;
 
     // Prescan (removed page)
     QGroupBox* prescanTiming;
@@ -193,5 +190,4 @@ private:
     QLineEdit* triggerDelay;
     QLabel* triggerDelayUnit;
     QPushButton* resyncButton;
-    QLineEdit* syncFrequencyReadout;
 };
