@@ -51,9 +51,9 @@ public:
     ConfigParam configParam;
 
 signals:
-    void idleVoltageChanged();
-    void resynchronize();
-    void positionUpdate(double pos);
+    void idleVoltageChanged(); // no control edits the idle voltage: never emitted
+    void resynchronize();      // the "RESYNC" button
+    void positionUpdate(double pos); // each drive position reading, in mm
 
 public slots:
     // The main and session windows switch these modes; the panel shows the same
@@ -65,7 +65,8 @@ public slots:
     void setSettings(ConfigParam src);
     // Shows page `tab` if it exists, the last page for a negative `tab`.
     void selectTab(int tab);
-    // The drive controller the panel owns; null until a drive was initialised.
+    // The drive controller the panel owns; null until a drive has answered
+    // "Initialize Linear Drive".
     LinearDrive* getLinearDriveInstance();
 
 protected:
@@ -73,7 +74,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
     // Questions and messages for the operator, kept apart so that they can be
-    // answered without a person at the desk. Not used while constructing.
+    // answered without a person at the desk. A message while the panel is being
+    // constructed (a refused external trigger) comes from these versions.
     virtual void showMessage(QMessageBox::Icon icon, const QString& title, const QString& text);
     virtual std::optional<double> askForNumber(const QString& title, const QString& label, double value,
                                                double minimum, double maximum, int decimals);
