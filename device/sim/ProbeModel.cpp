@@ -17,12 +17,26 @@ std::vector<double> cosineTable(int samples)
     return table;
 }
 
-double meanCurrent(const PlasmaState& plasma, double bias, double amplitude, const std::vector<double>& cosines)
+// The period's mean current at a bias, and its slope with the bias.
+struct MeanCurrent
 {
-    double sum = 0;
-    for (double c : cosines)
-        sum += probeCurrent(plasma, bias + amplitude * c);
-    return sum / static_cast<double>(cosines.size());
+    double value = 0;
+    double slope = 0;
+};
+
+MeanCurrent meanCurrent(const PlasmaState& plasma, double bias, double amplitude, const std::vector<double>& cosines)
+{
+    MeanCurrent mean;
+    for (double c : cosines) {
+        const double voltage = bias + amplitude * c;
+        mean.value += probeCurrent(plasma, voltage);
+        if (voltage < plasma.plasmaPotential) // flat in saturation
+            mean.slope += (probeCurrent(plasma, voltage) + plasma.ionSaturation) / plasma.kTe;
+    }
+    const auto n = static_cast<double>(cosines.size());
+    mean.value /= n;
+    mean.slope /= n;
+    return mean;
 }
 
 } // namespace
@@ -38,18 +52,25 @@ double selfBias(const PlasmaState& plasma, double amplitude, int samples)
     const std::vector<double> cosines = cosineTable(samples);
     // The mean current rises with the bias. Far enough below, even the crest of
     // the sine collects less electron current than the ions bring: negative.
-    // With the whole sine above Vp it is Ies - Iis: positive.
+    // With the whole sine above Vp it is Ies - Iis: positive. Newton steps
+    // inside that bracket, halving it where a step would leave it.
     const double logRatio = std::log(plasma.electronSaturation / plasma.ionSaturation);
     double low = plasma.plasmaPotential - amplitude - plasma.kTe * (logRatio + 1.0);
     double high = plasma.plasmaPotential + amplitude;
-    for (int i = 0; i < 200 && high - low > 1e-13 * (1.0 + std::abs(low)); ++i) {
-        const double middle = 0.5 * (low + high);
-        if (meanCurrent(plasma, middle, amplitude, cosines) < 0)
-            low = middle;
-        else
-            high = middle;
+    double bias = 0.5 * (low + high);
+    for (int i = 0; i < 200; ++i) {
+        const MeanCurrent mean = meanCurrent(plasma, bias, amplitude, cosines);
+        if (mean.value == 0)
+            break;
+        (mean.value < 0 ? low : high) = bias;
+        const double newton = mean.slope > 0 ? bias - mean.value / mean.slope : low - 1;
+        const double next = newton > low && newton < high ? newton : 0.5 * (low + high);
+        const bool settled = std::abs(next - bias) <= 1e-13 * (1.0 + std::abs(bias));
+        bias = next;
+        if (settled)
+            break;
     }
-    return 0.5 * (low + high);
+    return bias;
 }
 
 ProbeWaveforms probeWaveforms(const PlasmaState& plasma, const ProbeDrive& drive, int samples)
@@ -76,6 +97,11 @@ void fourierSeries(const std::vector<double>& period, int count, std::vector<dou
     imag.assign(static_cast<std::size_t>(count), 0.0);
     if (n == 0)
         return;
+    std::vector<double> cosines(n), sines(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        cosines[j] = std::cos(2.0 * pi * static_cast<double>(j) / static_cast<double>(n));
+        sines[j] = std::sin(2.0 * pi * static_cast<double>(j) / static_cast<double>(n));
+    }
     // a_h = (2/n)·sum x_j cos(h·phase_j); the root-mean-square amplitude is a_h/sqrt(2).
     const double scale = std::sqrt(2.0) / static_cast<double>(n);
     for (int h = 1; h <= count; ++h) {
@@ -83,9 +109,8 @@ void fourierSeries(const std::vector<double>& period, int count, std::vector<dou
         for (std::size_t j = 0; j < n; ++j) {
             // h·j taken modulo n keeps the phase exact however high the harmonic.
             const std::size_t step = (static_cast<std::size_t>(h) * j) % n;
-            const double phase = 2.0 * pi * static_cast<double>(step) / static_cast<double>(n);
-            c += period[j] * std::cos(phase);
-            s += period[j] * std::sin(phase);
+            c += period[j] * cosines[step];
+            s += period[j] * sines[step];
         }
         real[h - 1] = scale * c;
         imag[h - 1] = scale * s;
