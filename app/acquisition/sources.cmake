@@ -1,4 +1,19 @@
 # Files of app/acquisition, each added to the library of its layer (see app/CMakeLists.txt).
+list(APPEND ORVEL_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/Band.h
+  ${CMAKE_CURRENT_LIST_DIR}/DelayWrapper.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DelayWrapper.h
+  ${CMAKE_CURRENT_LIST_DIR}/measuredData.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/measuredData.h
+  ${CMAKE_CURRENT_LIST_DIR}/PositionWrapper.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/PositionWrapper.h
+  ${CMAKE_CURRENT_LIST_DIR}/ScanGroup.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ScanGroup.h
+  ${CMAKE_CURRENT_LIST_DIR}/scanResult.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/scanResult.h
+  ${CMAKE_CURRENT_LIST_DIR}/Waveforms.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Waveforms.h
+)
 
 # Scan start: the mode-frame values of a configuration, and sending them to the sensor.
 list(APPEND ORVEL_CORE_SOURCES

@@ -37,6 +37,43 @@ private slots:
         QCOMPARE(xml.name().toString(), QString("after"));
     }
 
+    void writesVectorMapsInLabelOrder()
+    {
+        QByteArray out;
+        QXmlStreamWriter xml(&out);
+        writeVectorMap(xml, "data", {{"class", "correctedData"}},
+                       {{"stdV", {}}, {"V", {1.5, -2}}, {"I", {1e-05}}, {"stdI", {123456789}}});
+        QCOMPARE(out, QByteArray("<data class=\"correctedData\"><vec label=\"I\">1e-05;</vec>"
+                                 "<vec label=\"V\">1.5;-2;</vec><vec label=\"stdI\">1.23457e+08;</vec>"
+                                 "<vec label=\"stdV\"></vec></data>"));
+    }
+
+    void readsVectorChildrenByLabelSkippingOthers()
+    {
+        QXmlStreamReader xml(QByteArray("<root><trace duration=\"1\"><vec label=\"V\">1;2;</vec><note>x</note>"
+                                        "<vec label=\"dIdV\">;3;;x;</vec><vec label=\"V\">4;</vec><vec>5;</vec>"
+                                        "</trace><after/></root>"));
+        QVERIFY(xml.readNextStartElement());
+        QVERIFY(xml.readNextStartElement());
+        const VectorMap vectors = readVectorMap(xml);
+        QCOMPARE(vectors.value("V"), QVector<double>({4}));
+        QCOMPARE(vectors.value("dIdV"), QVector<double>({3, 0}));
+        QCOMPARE(vectors.value(""), QVector<double>({5}));
+        QCOMPARE(vectors.size(), 3);
+        QVERIFY(xml.readNextStartElement());
+        QCOMPARE(xml.name().toString(), QString("after"));
+    }
+
+    void carriageReturnsInTextSurviveAReadBack()
+    {
+        QByteArray out;
+        QXmlStreamWriter xml(&out);
+        writeTextMap(xml, "header", {{"comment", "a\rb\r\nc"}});
+        QXmlStreamReader in(out);
+        QVERIFY(in.readNextStartElement());
+        QCOMPARE(readTextMap(in).value("comment"), QString("a\rb\r\nc"));
+    }
+
     void truncatedInputEndsWithoutHanging()
     {
         QXmlStreamReader xml(QByteArray("<root><settings><a>1</a><b>2"));

@@ -1,0 +1,6 @@
+#include "acquisition/scanResult.h"
+
+void registerScanResultType()
+{
+    qRegisterMetaType<scanResult>("scanResult");
+}

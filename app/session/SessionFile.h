@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+class ConfigParam;
+class LangmuirSettings;
+class measuredData;
+class QIODevice;
+
+// The session file (".ldf"): one XML document holding a session's data
+// together with the scan configuration and analysis settings it was taken and
+// analysed with. The session window owns the configuration and the settings,
+// so both travel beside the data.
+
+// Writes the session to an open device, stamping the header with `savedAt`
+// (the current local time when not given). Sets data.fileName to the device's
+// file name when the device is a file. Returns false when the device refused
+// part of the document; the caller also checks the device after closing it.
+bool writeSession(QIODevice& device, measuredData& data, const ConfigParam& config,
+                  const LangmuirSettings& settings, const QDateTime& savedAt = QDateTime::currentDateTime());
+
+// Reads a session document from an open device. On success replaces the
+// device ID, comment, positions and file name of `data` (its base level stays),
+// sets `config` and `settings` from their blocks, rebuilds each position's
+// averages, and returns true. A document that is not a complete session file
+// changes nothing and returns false, with the reason in `error` when given.
+bool readSession(QIODevice& device, measuredData& data, ConfigParam& config, LangmuirSettings& settings,
+                 QString* error = nullptr);
