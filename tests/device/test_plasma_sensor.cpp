@@ -8,8 +8,10 @@
 
 #include <QtTest>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
+#include <thread>
 
 using namespace orvel::device;
 using namespace orvel::device::testing;
@@ -302,6 +304,51 @@ private slots:
         drain(*device);
         QCOMPARE(sensor->dataFramesSent(), sent);
         QVERIFY(sent - 4 < 100);
+    }
+
+    void statusQueriesDuringAScanLoseNoFrames()
+    {
+        // As in the program: the worker drains frames while the user-interface
+        // thread asks for the status, and both run reception passes.
+        BusScope scope;
+        PlasmaSensorOptions options;
+        options.frameInterval = std::chrono::milliseconds(1);
+        addPlasma(scope, options);
+        auto device = openPlasma();
+        QVERIFY(device);
+        QVERIFY(device->modeCommand(40, 100));
+        QVERIFY(device->goCommand());
+        std::atomic<bool> done{false};
+        std::vector<int> scans;
+        std::thread worker([&] {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (scans.size() < 80 && std::chrono::steady_clock::now() < deadline) {
+                const Received r = receive(*device);
+                if (r.result == 1)
+                    scans.push_back(r.scan * 2 + (r.freq >= bandLimit ? 1 : 0));
+                else
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+            done = true;
+        });
+        int scanning = 0;
+        while (!done) {
+            const int status = device->updateStatus();
+            QVERIFY(status == 'B' || status == 'I');
+            scanning += status == 'B';
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        worker.join();
+        QVERIFY(scanning > 0);
+        QCOMPARE(device->updateStatus(), int('I'));
+        QCOMPARE(scans.size(), std::size_t(80));
+        for (std::size_t i = 0; i < scans.size(); ++i)
+            QCOMPARE(scans[i], int(i) + 2); // scan 1 low, scan 1 high, scan 2 low, ...
+
+        QVERIFY(device->modeCommand(0, 100)); // no scans: nothing to do
+        QVERIFY(device->goCommand());
+        QCOMPARE(device->updateStatus(), int('I'));
+        QCOMPARE(receive(*device).result, 0);
     }
 
     void framesBecomeAvailableByTime()
