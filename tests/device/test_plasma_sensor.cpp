@@ -273,7 +273,7 @@ private slots:
         QVERIFY2(std::abs(relative / options.noise - 1) < 0.1, qPrintable(QString::number(relative)));
     }
 
-    void statusFollowsTheScanAndEndStopsIt()
+    void endFrameStopsTheScan()
     {
         BusScope scope;
         PlasmaSensorOptions options;
@@ -281,19 +281,6 @@ private slots:
         auto sensor = addPlasma(scope, options);
         auto device = openPlasma(false);
         QVERIFY(device);
-        QVERIFY(device->modeCommand(2, 100));
-        QVERIFY(device->goCommand());
-        QCOMPARE(device->updateStatus(), int('B'));
-        std::vector<Received> frames;
-        while (frames.size() < 4) {
-            const Received r = receive(*device);
-            QVERIFY(r.result >= 0);
-            if (r.result == 1)
-                frames.push_back(r);
-        }
-        QCOMPARE(device->updateStatus(), int('I'));
-        QCOMPARE(receive(*device).result, 0);
-
         QVERIFY(device->modeCommand(50, 100));
         QVERIFY(device->goCommand());
         QCOMPARE(device->updateStatus(), int('B'));
@@ -301,9 +288,9 @@ private slots:
         QCOMPARE(device->updateStatus(), int('I'));
         const int sent = sensor->dataFramesSent();
         QTest::qWait(50);
-        drain(*device);
+        QVERIFY(int(drain(*device).size()) <= sent);
         QCOMPARE(sensor->dataFramesSent(), sent);
-        QVERIFY(sent - 4 < 100);
+        QVERIFY(sent < 100);
     }
 
     void statusQueriesDuringAScanLoseNoFrames()

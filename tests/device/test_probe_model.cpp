@@ -104,15 +104,6 @@ class TestProbeModel : public QObject
     Q_OBJECT
 
 private slots:
-    void currentFollowsTheProbeLaw()
-    {
-        const PlasmaState p;
-        QCOMPARE(probeCurrent(p, p.plasmaPotential - 200), -p.ionSaturation);
-        QVERIFY(std::abs(probeCurrent(p, p.plasmaPotential - p.kTe) - (-p.ionSaturation + p.electronSaturation / M_E)) < 1e-15);
-        QCOMPARE(probeCurrent(p, p.plasmaPotential), p.electronSaturation - p.ionSaturation);
-        QCOMPARE(probeCurrent(p, p.plasmaPotential + 30), p.electronSaturation - p.ionSaturation);
-    }
-
     void harmonicsResynthesiseTheWaveforms_data()
     {
         QTest::addColumn<double>("kTe");
