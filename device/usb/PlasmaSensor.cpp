@@ -223,7 +223,6 @@ PlasmaSensor::PlasmaSensor(PlasmaSensorOptions options) : options_(std::move(opt
     noise_.seed(options_.seed);
     scrambler_.seed(~options_.seed);
     setInfoLine(infoLine(options_.fastClock));
-    setStatus('I');
 }
 
 void PlasmaSensor::setFaults(SensorFaults faults)
