@@ -4,6 +4,8 @@ list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/CrLfDevice.h
   ${CMAKE_CURRENT_LIST_DIR}/DecimalText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DecimalText.h
+  ${CMAKE_CURRENT_LIST_DIR}/ReferenceBaseLevel.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ReferenceBaseLevel.h
   ${CMAKE_CURRENT_LIST_DIR}/SessionFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SessionFile.h
   ${CMAKE_CURRENT_LIST_DIR}/XmlMaps.cpp
