@@ -29,6 +29,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <cerrno>
+
 const char* const PlotManager::settingsGroup = "PlotSettings";
 const char* const PlotManager::saveFolderKey = "SaveFileFolder";
 
@@ -327,7 +329,8 @@ QString PlotManager::chooseSaveTarget(bool asNewName)
 }
 
 // Written beside the target and renamed over it only when complete, so that a
-// failed or interrupted save leaves the previous file as it was.
+// failed or interrupted save leaves the previous file as it was. A short write
+// (a full disk) sets no error on the file: the writer's own verdict counts.
 bool PlotManager::writeSessionFile(const QString& target)
 {
     QSaveFile file(target);
@@ -337,14 +340,18 @@ bool PlotManager::writeSessionFile(const QString& target)
         return false;
     }
     const QString previousFileName = m_data.fileName;
-    writeSession(file, m_data, m_config, *m_settings);
-    if (!file.commit()) {
-        m_data.fileName = previousFileName;
-        m_dialogs->critical(this, applicationTitle(),
-                            fileError("Cannot close file [%1]\nError code: %2\n", target, file.errorString()));
-        return false;
-    }
-    return true;
+    errno = 0;
+    const bool complete = writeSession(file, m_data, m_config, *m_settings);
+    const int writeErrno = errno;
+    if (complete && file.commit())
+        return true;
+    // Not committed: the temporary file is discarded with `file`.
+    m_data.fileName = previousFileName;
+    const QString reason = file.error() != QFileDevice::NoError ? file.errorString()
+                                                                : qt_error_string(writeErrno ? writeErrno : EIO);
+    m_dialogs->critical(this, applicationTitle(),
+                        fileError("Cannot close file [%1]\nError code: %2\n", target, reason));
+    return false;
 }
 
 void PlotManager::markSaved(const QString& target)
