@@ -629,7 +629,10 @@ void PlotManager::displayFrame(int p, int s, int d)
                                  .arg(delayText(position.scans[s].Delays200[d].delay)));
     m_plots->requestReplot();
 
-    m_settings->setCurrentFrame(d);
+    // Re-selecting the same frame would rewrite a user Vp being typed while
+    // frames arrive.
+    if (m_settings->currentFrame() != d)
+        m_settings->setCurrentFrame(d);
     showAnalysis(p, frame.record);
 }
 

@@ -2,6 +2,7 @@
 // prompt and the base level, with every dialog answered from a script.
 
 #include "analysis/LangmuirSettingsWidget.h"
+#include "config/ConfigParamPanel.h"
 #include "window/DialogProvider.h"
 #include "window/FrameView.h"
 #include "window/PlotManager.h"
@@ -18,6 +19,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSlider>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -621,6 +623,30 @@ private slots:
         QCOMPARE(started.count(), 1);
         session->scanEnabled(false);
         QVERIFY(!button->isEnabled());
+    }
+
+    void wiringToTheSessionsWindows()
+    {
+        auto session = makeSession();
+        QSignalSpy rail(session.get(), &PlotManager::positionRailUpdate);
+        emit session->configPanel()->positionUpdate(12.5);
+        QCOMPARE(rail.count(), 1);
+        QCOMPARE(rail.first().first().toDouble(), 12.5);
+
+        // Closing the analysis settings shows the frame analysed anew.
+        feed(*session, acquisition(0, 1, 1));
+        session->refreshValues();
+        const ValuesPanel* values = session->findChild<ValuesPanel*>();
+        const QString ni = values->valueText(ValuesPanel::NiRow);
+        session->analysisSettings()->ionmass = 4;
+        session->analysisSettings()->closeSettings();
+        QVERIFY(values->valueText(ValuesPanel::NiRow) != ni);
+
+        // The number of harmonics is shared by every session.
+        child<QSpinBox>(*session, "harmonicsBox")->setValue(9);
+        QCOMPARE(PlotManager::harmonicsCount(), 9);
+        auto other = makeSession();
+        QCOMPARE(child<QSpinBox>(*other, "harmonicsBox")->value(), 9);
     }
 
     void alertTellsWhatTheAnalysisFound()
