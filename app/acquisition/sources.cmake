@@ -14,3 +14,9 @@ list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/Waveforms.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Waveforms.h
 )
+
+# The scan worker: polls the sensor and steps the drive.
+list(APPEND ORVEL_ACQUISITION_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/ScanHandler.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ScanHandler.h
+)

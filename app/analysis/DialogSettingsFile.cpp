@@ -36,7 +36,8 @@ QString writeDialogSettingsFile(const QString& path, const QString& className, c
     xml.setAutoFormatting(true);
     xml.writeStartDocument();
     xml.writeStartElement(QLatin1String(kRootElement));
-    xml.writeAttribute(QLatin1String(kClassAttribute), className);
+    if (!className.isEmpty())
+        xml.writeAttribute(QLatin1String(kClassAttribute), className);
     for (const auto& entry : entries)
         xml.writeTextElement(entry.first, entry.second);
     xml.writeEndElement();
@@ -57,7 +58,7 @@ QString readDialogSettingsFile(const QString& path, const QString& className, QM
 
     QXmlStreamReader xml(&file);
     if (xml.readNextStartElement() && xml.name() == QLatin1String(kRootElement)
-        && xml.attributes().value(QLatin1String(kClassAttribute)) == className) {
+        && (className.isEmpty() || xml.attributes().value(QLatin1String(kClassAttribute)) == className)) {
         entries = readTextMap(xml);
     }
     // Half a file is no better than none: keep the defaults.

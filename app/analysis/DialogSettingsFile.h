@@ -7,7 +7,8 @@
 
 // The small XML files in which dialogs keep their field texts between runs:
 // a root element "settings" whose attribute "class" names the dialog, holding
-// one text element per entry.
+// one text element per entry. Files of the export options carry no class: an
+// empty class name writes none and reads any "settings" root.
 using DialogEntries = QVector<QPair<QString, QString>>;
 
 // Writes the entries in their order, creating the file's folder (the part of

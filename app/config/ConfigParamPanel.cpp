@@ -18,6 +18,7 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopedValueRollback>
@@ -155,6 +156,14 @@ ConfigParamPanel::ConfigParamPanel(const ConfigParam& config, QWidget* parent)
 ConfigParamPanel::~ConfigParamPanel()
 {
     configParam.saveSettings();
+    // A homing or move started here still waits inside the drive (the panel went
+    // away during that wait): the drive must outlive the wait, which now ends at
+    // once and stops the motion; runDriveOperation deletes it then. Otherwise the
+    // drive goes with its parent, the panel.
+    if (linearDrive && driveOperationRunning) {
+        linearDrive->abortRequested = true;
+        linearDrive->setParent(nullptr);
+    }
 }
 
 QWidget* ConfigParamPanel::buildAcquisitionPage()
@@ -270,12 +279,10 @@ QWidget* ConfigParamPanel::buildVoltagesPage()
     auto* grid = new QGridLayout(page);
     voltageResolution = numberBox(0.1, 10, 1, 0.1);
     addRow(grid, "Voltage Resolution", voltageResolution, "[V]");
-    estimatedStepTime = readOnlyField();
-    addRow(grid, "Estimated Voltage Step Time", estimatedStepTime, "[s]");
-    estimatedTraceTime = readOnlyField();
-    addRow(grid, "Estimated Trace Time", estimatedTraceTime, "[s]");
-    estimatedScanTime = readOnlyField();
-    addRow(grid, "Estimated Scan Time", estimatedScanTime, "[s]");
+    // Estimates of the sensor's timing, which this program does not compute.
+    addRow(grid, "Estimated Voltage Step Time", readOnlyField(), "[s]");
+    addRow(grid, "Estimated Trace Time", readOnlyField(), "[s]");
+    addRow(grid, "Estimated Scan Time", readOnlyField(), "[s]");
     return page;
 }
 
@@ -335,8 +342,7 @@ QWidget* ConfigParamPanel::buildTriggerPage()
     grid->addWidget(triggerDelayUnit, 2, 2);
     resyncButton = new QPushButton("RESYNC");
     grid->addWidget(resyncButton, 3, 0);
-    syncFrequencyReadout = readOnlyField();
-    addRow(grid, "SYNC Frequency", syncFrequencyReadout, "[Hz]");
+    addRow(grid, "SYNC Frequency", readOnlyField(), "[Hz]"); // not measured by this program
     return page;
 }
 
@@ -739,7 +745,8 @@ void ConfigParamPanel::initializeLinearDrive()
     showHomingSpeed();
 
     initializeDrive->setEnabled(false);
-    linearDrive->home();
+    if (!runDriveOperation([](LinearDrive& drive) { drive.home(); }))
+        return;
 
     setDriveControlsEnabled(true);
     setRailLimits(linearDrive->railLength);
@@ -749,10 +756,10 @@ void ConfigParamPanel::initializeLinearDrive()
     initializeDrive->setEnabled(true);
 }
 
-// Lets go of the current drive. A drive operation may still be on the stack (a
-// queued call from the scan worker waits inside its own event loop), so the
-// controller is deleted later; its port is closed now so that it can be opened
-// again at once.
+// Lets go of the current drive. A queued call from the scan worker may still
+// wait inside it, and a wait runs event loops in which even a deferred deletion
+// would strike, so the controller stays, silenced, until the panel goes. Its
+// port is closed now so that it can be opened again at once.
 void ConfigParamPanel::retireDrive()
 {
     if (!linearDrive)
@@ -761,7 +768,6 @@ void ConfigParamPanel::retireDrive()
     disconnect(linearDrive, nullptr, this, nullptr);
     disconnect(linearDrive, nullptr, driveLabel, nullptr);
     drivePort->close();
-    linearDrive->deleteLater();
     linearDrive = nullptr;
     drivePort = nullptr;
     configParam.linearDrive = nullptr;
@@ -793,10 +799,29 @@ void ConfigParamPanel::goToPosition()
     goButton->setEnabled(false);
     initializeDrive->setEnabled(false);
     stopButton->setEnabled(true);
-    linearDrive->moveTo(moveTo->value());
+    const double target = moveTo->value();
+    if (!runDriveOperation([target](LinearDrive& drive) { drive.moveTo(target); }))
+        return;
     stopButton->setEnabled(false);
     goButton->setEnabled(true);
     initializeDrive->setEnabled(true);
+}
+
+// Runs a blocking operation of the drive. The drive keeps the event loop running
+// while it waits, so the panel may be destroyed meanwhile: the result is false
+// then, and the caller must not touch the panel any more.
+bool ConfigParamPanel::runDriveOperation(const std::function<void(LinearDrive&)>& operation)
+{
+    const QPointer<ConfigParamPanel> alive(this);
+    LinearDrive* drive = linearDrive;
+    driveOperationRunning = true;
+    operation(*drive);
+    if (!alive) {
+        delete drive; // let go of by the destroyed panel, now that its wait is over
+        return false;
+    }
+    driveOperationRunning = false;
+    return true;
 }
 
 // Ends the wait of a running move or homing; the drive's own operation sends

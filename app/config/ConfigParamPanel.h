@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class LinearDrive;
@@ -50,9 +51,9 @@ public:
     ConfigParam configParam;
 
 signals:
-    void idleVoltageChanged();
-    void resynchronize();
-    void positionUpdate(double pos);
+    void idleVoltageChanged(); // no control edits the idle voltage: never emitted
+    void resynchronize();      // the "RESYNC" button
+    void positionUpdate(double pos); // each drive position reading, in mm
 
 public slots:
     // The main and session windows switch these modes; the panel shows the same
@@ -64,7 +65,8 @@ public slots:
     void setSettings(ConfigParam src);
     // Shows page `tab` if it exists, the last page for a negative `tab`.
     void selectTab(int tab);
-    // The drive controller the panel owns; null until a drive was initialised.
+    // The drive controller the panel owns; null until a drive has answered
+    // "Initialize Linear Drive".
     LinearDrive* getLinearDriveInstance();
 
 protected:
@@ -72,7 +74,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
     // Questions and messages for the operator, kept apart so that they can be
-    // answered without a person at the desk. Not used while constructing.
+    // answered without a person at the desk. A message while the panel is being
+    // constructed (a refused external trigger) comes from these versions.
     virtual void showMessage(QMessageBox::Icon icon, const QString& title, const QString& text);
     virtual std::optional<double> askForNumber(const QString& title, const QString& label, double value,
                                                double minimum, double maximum, int decimals);
@@ -119,13 +122,15 @@ private:
     void retireDrive();
     void setDriveControlsEnabled(bool enabled);
     void setRailLimits(double railLength);
+    bool runDriveOperation(const std::function<void(LinearDrive&)>& operation);
     void showSlope();
     void showHomingSpeed();
 
     bool timeResolvedAllowed = true;
     bool spatialAllowed = true;
     bool refreshing = false; // controls are being set from the record
-    // Owned; the port is owned by the drive, kept here to close it early.
+    bool driveOperationRunning = false; // homing or a move started by the panel
+    // Owned (a child); the port is the drive's, kept here to close it early.
     LinearDrive* linearDrive = nullptr;
     QSerialPort* drivePort = nullptr;
 
@@ -164,9 +169,6 @@ private:
 
     // Voltages (removed page)
     QDoubleSpinBox* voltageResolution;
-    QLineEdit* estimatedStepTime;
-    QLineEdit* estimatedTraceTime;
-    QLineEdit* estimatedScanTime;
 
     // Prescan (removed page)
     QGroupBox* prescanTiming;
@@ -190,5 +192,4 @@ private:
     QLineEdit* triggerDelay;
     QLabel* triggerDelayUnit;
     QPushButton* resyncButton;
-    QLineEdit* syncFrequencyReadout;
 };

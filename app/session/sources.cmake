@@ -2,12 +2,20 @@
 list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/CrLfDevice.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CrLfDevice.h
+  ${CMAKE_CURRENT_LIST_DIR}/CsvExport.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CsvExport.h
   ${CMAKE_CURRENT_LIST_DIR}/DecimalText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DecimalText.h
+  ${CMAKE_CURRENT_LIST_DIR}/ExportSettings.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ExportSettings.h
   ${CMAKE_CURRENT_LIST_DIR}/ReferenceBaseLevel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReferenceBaseLevel.h
   ${CMAKE_CURRENT_LIST_DIR}/SessionFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SessionFile.h
   ${CMAKE_CURRENT_LIST_DIR}/XmlMaps.cpp
   ${CMAKE_CURRENT_LIST_DIR}/XmlMaps.h
+)
+list(APPEND ORVEL_WIDGET_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/ExportOptions.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ExportOptions.h
 )

@@ -54,6 +54,28 @@ private slots:
         QVERIFY(read.isEmpty());
     }
 
+    void anEmptyClassWritesNoneAndReadsAnySettingsRoot()
+    {
+        QCOMPARE(writeDialogSettingsFile("files/plain.xml", QString(), {{"a", "1"}}), QString());
+        QFile file("files/plain.xml");
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        QVERIFY2(text.contains("<settings>\n    <a>1</a>"), qPrintable(text));
+
+        QMap<QString, QString> read;
+        QCOMPARE(writeDialogSettingsFile("files/other.xml", "OtherDialog", {{"b", "2"}}), QString());
+        QCOMPARE(readDialogSettingsFile("files/other.xml", QString(), read), QString());
+        QCOMPARE(read.value("b"), QString("2"));
+
+        // Another root is still no settings file.
+        QFile foreign("files/foreign.xml");
+        QVERIFY(foreign.open(QIODevice::WriteOnly));
+        foreign.write("<options><b>2</b></options>");
+        foreign.close();
+        QCOMPARE(readDialogSettingsFile("files/foreign.xml", QString(), read), QString());
+        QVERIFY(read.isEmpty());
+    }
+
     void failuresCarryTheirMessages()
     {
         // A file that exists but cannot be opened for reading.

@@ -616,9 +616,49 @@ private slots:
         QVERIFY(panel.getLinearDriveInstance() != drive);
         QCOMPARE(panel.configParam.linearDrive, panel.getLinearDriveInstance());
         QCOMPARE(simulated.distanceFromHome(), 0);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(replaced.isNull());
+        // The old controller is silenced: its port is closed and the panel no longer listens.
+        QVERIFY(replaced);
+        QVERIFY(!replaced->moveTo(10));
+        positions.clear();
+        emit replaced->positionUpdated(99);
+        QVERIFY(positions.isEmpty());
         QVERIFY(elapsed.elapsed() < 10000);
+    }
+
+    void panelDestroyedDuringAMoveStopsTheDrive()
+    {
+        SimulatedDrive simulated;
+        QVERIFY2(simulated.start(), qPrintable(simulated.errorString()));
+        simulated.setHomingTime(10);
+        auto* panel = new ScriptedPanel(ConfigParam());
+        field<QComboBox>(*panel, "Choose Interface :")->setEditText(simulated.slavePath());
+        button<QPushButton>(*panel, "Initialize Linear Drive")->click();
+        const QPointer<LinearDrive> drive(panel->getLinearDriveInstance());
+        QVERIFY(drive);
+
+        simulated.setTravelSpeed(4000);
+        field<QDoubleSpinBox>(*panel, "Move To :")->setValue(200);
+        QTimer::singleShot(200, [&panel] {
+            delete panel; // closing the session while the drive moves
+            panel = nullptr;
+        });
+        QPushButton* go = button<QPushButton>(*panel, "Go");
+        go->click();
+        QVERIFY(!panel);
+        QTRY_VERIFY_WITH_TIMEOUT(!simulated.isMoving(), 1000);
+        QVERIFY(simulated.commands().contains("ST"));
+        QVERIFY(simulated.position() < 20000);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(drive.isNull());
+    }
+
+    void escapeHidesThePanel()
+    {
+        ScriptedPanel panel{ConfigParam()};
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        QTest::keyClick(&panel, Qt::Key_Escape);
+        QVERIFY(!panel.isVisible());
     }
 
     void driveSettingsDialogs()

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+class LangmuirSettings;
+class measuredData;
+class QTextStream;
+struct ExportSettings;
+
+// Export of a session to delimited text for spreadsheets. The section writers
+// work on any text stream, so the window and the command-line tool share them.
+// Numbers take the stream's default real-number form (six significant digits,
+// the shorter of fixed and scientific notation); the session is only read.
+//
+// Which frames a position exports: the frames of its first scan group in the
+// low band ("Delays200"), or in the high band when that group holds no
+// low-band frame. These are the time steps the session window walks. Once the
+// position holds more than two scan groups, a time step that has an averaged
+// entry is taken from that entry instead, as the window shows it.
+
+// "Orvel Export File", the software's name and version as registered with the
+// application object, and an empty line.
+void writeExportHeader(QTextStream& out, const QString& separator);
+
+// "Plasma Parameters": one row per exported time step that has a scan record:
+// position (mm), delay (µs), kTe, Jp, Ni and the Debye length (m), from a
+// fresh analysis with `settings`. The analysis runs on a copy of each record,
+// so the session's stored results stay as they were.
+void writePlasmaParameters(QTextStream& out, const QString& separator, const measuredData& data,
+                           const LangmuirSettings& settings);
+
+// "IV Interpolated Data": per position and time step a "Corrected" block (the
+// curve the analysis works on: the averaged entry's joined curve of both bands,
+// or the frame's own IV curve) and an "Uncorrected" block (the IV curve built
+// from the waveforms: the averaged entry's low-band curve, or the frame's own).
+void writeIvData(QTextStream& out, const QString& separator, const measuredData& data);
+
+// The sections `options` selects, in their order: header, plasma parameters,
+// IV data. Nothing selected writes nothing.
+void writeExport(QTextStream& out, const ExportSettings& options, const measuredData& data,
+                 const LangmuirSettings& settings);
+
+// Writes the export to the file `fileName` (replacing its contents, UTF-8, the
+// platform's line ends). Returns an empty text on success, else the error text
+// for the operator, beginning "[ERROR] Export Data: ".
+QString exportSession(const QString& fileName, const ExportSettings& options, const measuredData& data,
+                      const LangmuirSettings& settings);
