@@ -633,8 +633,14 @@ private slots:
         QCOMPARE(rail.count(), 1);
         QCOMPARE(rail.first().first().toDouble(), 12.5);
 
+        // The scan worker delivers frames queued, by the slot's signature.
+        registerScanResultType();
+        QVERIFY(QMetaObject::invokeMethod(session.get(), "dataUpdate", Qt::QueuedConnection,
+                                          Q_ARG(scanResult, acquisition(0, 1, 1).first())));
+        QVERIFY(!session->holdsScan());
+        QTRY_VERIFY(session->holdsScan());
+
         // Closing the analysis settings shows the frame analysed anew.
-        feed(*session, acquisition(0, 1, 1));
         session->refreshValues();
         const ValuesPanel* values = session->findChild<ValuesPanel*>();
         const QString ni = values->valueText(ValuesPanel::NiRow);
