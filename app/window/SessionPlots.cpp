@@ -143,8 +143,10 @@ void SessionPlots::clear()
 
 void SessionPlots::showOnIvPlot(QwtPlotCurve* curve, bool visible)
 {
-    // A curve of the other view leaves the legend as well.
+    // A curve of the other view leaves the legend as well; the library only
+    // drops its entry when asked to update the legend for it.
     curve->setItemAttribute(QwtPlotItem::Legend, visible);
+    m_plots[IvPlot]->updateLegend(curve);
     m_plots[IvPlot]->setTraceVisible(curve, visible);
 }
 

@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <qwt_legend.h>
 #include <qwt_plot_curve.h>
 #include <qwt_text.h>
 
@@ -334,7 +335,16 @@ private slots:
         QCOMPARE(iv->axisTitle(QwtPlot::yLeft).text(), results::parameterLabel(trend::Ld));
         QCOMPARE(iv->axisTitle(QwtPlot::xBottom).text(), QStringLiteral("Position (mm)"));
 
+        // Each view's legend names its own curves only.
+        auto legendEntries = [iv](const QwtPlotCurve* c) {
+            return qobject_cast<const QwtLegend*>(iv->legend())->legendWidgets(iv->itemToInfo(const_cast<QwtPlotCurve*>(c)));
+        };
+        QCOMPARE(legendEntries(trendCurve).size(), 1);
+        QCOMPARE(legendEntries(session->plots().curve(QStringLiteral("IV"))).size(), 0);
+
         session->showIV();
+        QCOMPARE(legendEntries(trendCurve).size(), 0);
+        QCOMPARE(legendEntries(session->plots().curve(QStringLiteral("IV"))).size(), 1);
         QVERIFY(!trendCurve->isVisible());
         QVERIFY(session->plots().curve(QStringLiteral("IV"))->isVisible());
         QCOMPARE(iv->axisTitle(QwtPlot::xBottom).text(), QStringLiteral("Voltage [V]"));
