@@ -55,6 +55,11 @@ QString fileError(const char* pattern, const QString& fileName, const QString& r
     return QString::fromLatin1(pattern).arg(fileName, reason);
 }
 
+QString scanButtonText(bool scanning)
+{
+    return scanning ? QStringLiteral("Stop Scan") : QStringLiteral("Start Scan");
+}
+
 QString delayText(float delay)
 {
     return QString::number(delay, 'g', 6);
@@ -366,15 +371,21 @@ void PlotManager::markSaved(const QString& target)
     settings.setValue(QLatin1String(saveFolderKey), m_savePath);
 }
 
+bool PlotManager::openForReading(QFile& file)
+{
+    if (file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return true;
+    m_dialogs->critical(this, applicationTitle(),
+                        fileError("Cannot open file [%1]\nError code: %2\n", file.fileName(), file.errorString()));
+    return false;
+}
+
 int PlotManager::load(const QString& fileName)
 {
     qDebug() << "Loading file" << fileName;
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        m_dialogs->critical(this, applicationTitle(),
-                            fileError("Cannot open file [%1]\nError code: %2\n", fileName, file.errorString()));
+    if (!openForReading(file))
         return 0;
-    }
     if (!readSession(file, m_data, m_config, *m_settings)) {
         m_dialogs->warning(this, QStringLiteral("Invalid save file"), QStringLiteral("Save file invalid"));
         return 0;
@@ -431,10 +442,16 @@ bool PlotManager::confirmClose()
 
 // ---------------------------------------------------------------- base level
 
-bool PlotManager::setBaseLevelFromSession()
+// Said before the base level is taken, whether or not one can be.
+void PlotManager::announceBaseLevel()
 {
     m_dialogs->warning(this, QStringLiteral("Base level set"),
                        QStringLiteral("Base level has been set and will be applied on following scans."));
+}
+
+bool PlotManager::setBaseLevelFromSession()
+{
+    announceBaseLevel();
     if (m_data.positions.isEmpty())
         return false;
     m_data.setBaseLevel(referenceBaseLevel(m_data));
@@ -443,14 +460,10 @@ bool PlotManager::setBaseLevelFromSession()
 
 bool PlotManager::loadBaseLevel(const QString& fileName)
 {
-    m_dialogs->warning(this, QStringLiteral("Base level set"),
-                       QStringLiteral("Base level has been set and will be applied on following scans."));
+    announceBaseLevel();
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        m_dialogs->critical(this, applicationTitle(),
-                            fileError("Cannot open file [%1]\nError code: %2\n", fileName, file.errorString()));
+    if (!openForReading(file))
         return false;
-    }
     measuredData reference;
     ConfigParam referenceConfig;
     LangmuirSettings referenceSettings;
@@ -512,7 +525,7 @@ void PlotManager::scanToggled(bool checked)
 {
     const QSignalBlocker block(m_scanButton);
     m_scanButton->setChecked(checked);
-    m_scanButton->setText(checked ? QStringLiteral("Stop Scan") : QStringLiteral("Start Scan"));
+    m_scanButton->setText(scanButtonText(checked));
     m_scanning = checked;
 }
 
@@ -523,7 +536,7 @@ void PlotManager::scanEnabled(bool enabled)
 
 void PlotManager::startScanBut(bool checked)
 {
-    m_scanButton->setText(checked ? QStringLiteral("Stop Scan") : QStringLiteral("Start Scan"));
+    m_scanButton->setText(scanButtonText(checked));
     m_scanning = checked;
     emit scanStarted(checked);
 }

@@ -17,6 +17,7 @@ class ConfigParamPanel;
 class DialogProvider;
 class GraphForm;
 class LangmuirSettingsWidget;
+class QFile;
 class QCheckBox;
 class QLabel;
 class QPushButton;
@@ -157,6 +158,8 @@ private:
     bool writeSessionFile(const QString& target);
     void markSaved(const QString& target);
     bool confirmClose();
+    bool openForReading(QFile& file);
+    void announceBaseLevel();
     QMap<QString, QString> settingsSnapshot() const;
 
     void scheduleRefresh();
