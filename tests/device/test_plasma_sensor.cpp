@@ -49,12 +49,20 @@ std::vector<Received> drain(orvelDevice& device, int* last = nullptr)
     std::vector<Received> frames;
     for (;;) {
         Received r = receive(device);
-        if (r.result != 1) {
-            if (last)
-                *last = r.result;
-            return frames;
+        if (r.result == 1) {
+            frames.push_back(r);
+            continue;
         }
-        frames.push_back(r);
+        // A pass that held only a dropped frame finds nothing while the sensor
+        // is still scanning.
+        if (r.result == 0 && device.updateStatus() == 'B')
+            continue;
+        // The status query's reception pass may have queued the last frames.
+        while (r.result != -1 && (r = receive(device)).result == 1)
+            frames.push_back(r);
+        if (last)
+            *last = r.result;
+        return frames;
     }
 }
 
