@@ -327,20 +327,32 @@ int orvelDevice::getData()
     }
 }
 
+bool orvelDevice::takeQueuedFrame(std::vector<unsigned char>& frame, double& factor)
+{
+    std::lock_guard<std::mutex> guard(readLock);
+    if (dataFrames.empty())
+        return false;
+    frame = std::move(dataFrames.front());
+    dataFrames.pop_front();
+    factor = tickFactor();
+    return true;
+}
+
 int orvelDevice::getSensorData(int& position, unsigned char& mode, int& scan, int& word8, int& word10, int& delay,
                                int& harmonics, double& freq, double* VR, double* Vi, double* Ir, double* Ii)
 {
-    if (getData() < 0)
-        return -1;
     std::vector<unsigned char> frame;
     double factor;
-    {
-        std::lock_guard<std::mutex> guard(readLock);
-        if (dataFrames.empty())
+    // A frame already received is handed out before the bus is polled again.
+    // A reception pass reads ahead several frames but each call hands out one:
+    // polling first would make every queued frame wait out a read timeout, so
+    // the worker fell further behind the sensor with every pass, and a lost
+    // sensor would take the frames it had already delivered down with it.
+    if (!takeQueuedFrame(frame, factor)) {
+        if (getData() < 0)
+            return -1;
+        if (!takeQueuedFrame(frame, factor))
             return 0;
-        frame = std::move(dataFrames.front());
-        dataFrames.pop_front();
-        factor = tickFactor();
     }
     const std::optional<DataFrame> decoded = decodeDataFrame(frame.data(), frame.size());
     if (!decoded)

@@ -100,6 +100,8 @@ private:
     void parseStatus(const unsigned char* payload, std::size_t length);
     void parseInfo(const unsigned char* payload, std::size_t length);
     double tickFactor() const;
+    // Moves the oldest queued data frame out, with the tick factor to decode it.
+    bool takeQueuedFrame(std::vector<unsigned char>& frame, double& factor);
 
     bool isOpen = true;
     device_item item;

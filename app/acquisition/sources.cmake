@@ -14,3 +14,19 @@ list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/Waveforms.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Waveforms.h
 )
+
+# The scan worker: polls the sensor and steps the drive.
+list(APPEND ORVEL_ACQUISITION_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/ScanHandler.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ScanHandler.h
+)
+
+# Scan start: the mode-frame values of a configuration, and sending them to the sensor.
+list(APPEND ORVEL_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/ScanStart.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ScanStart.h
+)
+list(APPEND ORVEL_ACQUISITION_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/ModeFrame.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ModeFrame.h
+)

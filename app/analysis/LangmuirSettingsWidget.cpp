@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -226,6 +227,19 @@ void LangmuirSettingsWidget::setCurrentFrame(int frame)
     const bool use = useUserVpForFrame(frame);
     m_useUserVpBox->setChecked(use);
     m_userVpEdit->setEnabled(use);
+}
+
+void LangmuirSettingsWidget::showRecord()
+{
+    const QSignalBlocker blockMethod(m_vpMethodBox);
+    const QSignalBlocker blockCorrection(m_correctDCBox);
+    m_vpMethodBox->setCurrentIndex(bUse2ndDerivativeZeroVp ? 1 : 0);
+    m_correctDCBox->setChecked(correctDC);
+    m_rhEdit->setText(fieldText(probe_holder));
+    m_resEdit->setText(fieldText(probe_resistance));
+    m_sigmaEnEdit->setText(fieldText(sigmaEn));
+    redisplay();
+    setCurrentFrame(m_frame);
 }
 
 void LangmuirSettingsWidget::setLangmuirSettings()

@@ -25,6 +25,11 @@ public:
     void setCurrentFrame(int frame);
     int currentFrame() const { return m_frame; }
 
+    // Shows the record in the fields after something other than the dialog
+    // replaced it (a session file was loaded), so that the next edit starts
+    // from the record rather than from stale texts.
+    void showRecord();
+
     static const char* const settingsFilePath;
 
 signals:

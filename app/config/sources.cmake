@@ -3,3 +3,7 @@ list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ConfigParam.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ConfigParam.h
 )
+list(APPEND ORVEL_WIDGET_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/ConfigParamPanel.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ConfigParamPanel.h
+)

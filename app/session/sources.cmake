@@ -8,6 +8,8 @@ list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/DecimalText.h
   ${CMAKE_CURRENT_LIST_DIR}/ExportSettings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ExportSettings.h
+  ${CMAKE_CURRENT_LIST_DIR}/ReferenceBaseLevel.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ReferenceBaseLevel.h
   ${CMAKE_CURRENT_LIST_DIR}/SessionFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SessionFile.h
   ${CMAKE_CURRENT_LIST_DIR}/XmlMaps.cpp

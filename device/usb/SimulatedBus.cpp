@@ -1,5 +1,7 @@
 #include "usb/SimulatedBus.h"
 
+#include "usb/PlasmaSensor.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -100,13 +102,18 @@ void SimulatedDevice::disconnect()
 bool SimulatedDevice::isConnected() const
 {
     std::lock_guard<std::mutex> guard(mutex_);
-    return connected_;
+    return present();
+}
+
+bool SimulatedDevice::present() const
+{
+    return connected_ && sensor_->attached();
 }
 
 bool SimulatedDevice::opens() const
 {
     std::lock_guard<std::mutex> guard(mutex_);
-    return connected_ && !failOpen_;
+    return present() && !failOpen_;
 }
 
 int SimulatedDevice::stringDescriptor(int index, char* buffer, std::size_t bufferLength) const
@@ -124,7 +131,7 @@ int SimulatedDevice::stringDescriptor(int index, char* buffer, std::size_t buffe
 int SimulatedDevice::setConfiguration(int configuration) const
 {
     std::lock_guard<std::mutex> guard(mutex_);
-    if (!connected_)
+    if (!present())
         return -ENODEV;
     return failConfiguration_ || configuration != 1 ? -EIO : 0;
 }
@@ -132,7 +139,7 @@ int SimulatedDevice::setConfiguration(int configuration) const
 int SimulatedDevice::claimInterface(int interface) const
 {
     std::lock_guard<std::mutex> guard(mutex_);
-    if (!connected_)
+    if (!present())
         return -ENODEV;
     return failClaim_ || interface != 0 ? -EBUSY : 0;
 }
@@ -141,7 +148,7 @@ int SimulatedDevice::write(int endpoint, const char* bytes, int size)
 {
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        if (!connected_)
+        if (!present())
             return -ENODEV;
         if (endpoint != commandEndpoint || size < 0)
             return -EINVAL;
@@ -154,7 +161,7 @@ int SimulatedDevice::write(int endpoint, const char* bytes, int size)
 
 int SimulatedDevice::admitRead(int size)
 {
-    if (!connected_)
+    if (!present())
         return -ENODEV;
     if (!readFaults_.empty() && readFaults_.front().bytesBefore == 0) {
         const ReadFault fault = readFaults_.front().fault;
@@ -240,8 +247,13 @@ std::unique_ptr<UsbHandle> SimulatedBus::open(struct usb_device* record)
 std::shared_ptr<SimulatedSensor> sensorForSetting(const std::string& setting)
 {
     static const std::string replayPrefix = "replay:";
-    if (setting.compare(0, replayPrefix.size(), replayPrefix) != 0)
-        return std::make_shared<ScriptedSensor>();
+    if (setting.compare(0, replayPrefix.size(), replayPrefix) != 0) {
+        std::string complaints;
+        PlasmaSensorOptions options = plasmaOptionsFromEnvironment(complaints);
+        if (!complaints.empty())
+            std::fprintf(stderr, "%s", complaints.c_str());
+        return std::make_shared<PlasmaSensor>(std::move(options));
+    }
     const std::string path = setting.substr(replayPrefix.size());
     auto sensor = std::make_shared<ReplaySensor>(path);
     if (!sensor->loaded())

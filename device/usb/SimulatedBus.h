@@ -60,6 +60,8 @@ public:
 private:
     static constexpr int serialIndex = 3;
 
+    // Called with mutex_ held: plugged in, and the sensor has not unplugged itself.
+    bool present() const;
     // Called with mutex_ held: how many bytes the next read may deliver, or
     // the fault or error it returns instead.
     int admitRead(int size);
@@ -109,7 +111,8 @@ private:
 };
 
 // The sensor a value of ORVEL_SIMULATED_SENSOR describes: "replay:PATH" replays
-// the file PATH after each go frame, anything else is an idle scripted sensor.
+// the file PATH after each go frame, anything else is the plasma sensor with
+// the options of the ORVEL_SIM_* variables (see PlasmaSensor.h).
 std::shared_ptr<SimulatedSensor> sensorForSetting(const std::string& setting);
 
 } // namespace orvel::device

@@ -61,6 +61,16 @@ void ScriptedSensor::queue(std::vector<unsigned char> bytes)
     bytesQueued_.notify_all();
 }
 
+void ScriptedSensor::queuePause()
+{
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        ++pauses_;
+        stream_.emplace_back(); // an empty entry marks the pause
+    }
+    bytesQueued_.notify_all();
+}
+
 std::size_t ScriptedSensor::pendingBytes() const
 {
     std::lock_guard<std::mutex> guard(mutex_);
@@ -81,6 +91,8 @@ void ScriptedSensor::receive(const unsigned char* bytes, std::size_t length)
         if (silent_ || length == 0)
             return;
     }
+    // What became due before this frame arrived goes out before its answer.
+    releaseDue(Clock::now());
     switch (bytes[0]) {
     case 'S':
         queue(statusReply());
@@ -126,13 +138,34 @@ void ScriptedSensor::answerGo()
 
 std::size_t ScriptedSensor::transmit(unsigned char* out, std::size_t capacity, int timeoutMs)
 {
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
     std::unique_lock<std::mutex> lock(mutex_);
-    if (pending_ == 0 && waitOnTimeout_ && timeoutMs > 0)
-        bytesQueued_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return pending_ > 0; });
+    for (;;) {
+        lock.unlock();
+        const Clock::time_point now = Clock::now();
+        const std::optional<Clock::time_point> nextDue = releaseDue(now);
+        lock.lock();
+        if (readable() || !waitOnTimeout_ || now >= deadline)
+            break;
+        // Wake for bytes queued by another thread, or when the next ones fall due.
+        const Clock::time_point wake = nextDue ? std::min(*nextDue, deadline) : deadline;
+        bytesQueued_.wait_until(lock, wake, [this] { return readable(); });
+    }
+    return takeQueued(out, capacity);
+}
 
+std::size_t ScriptedSensor::takeQueued(unsigned char* out, std::size_t capacity)
+{
     std::size_t copied = 0;
     while (copied < capacity && !stream_.empty()) {
         const std::vector<unsigned char>& front = stream_.front();
+        if (front.empty()) { // a pause
+            if (copied == 0) {
+                stream_.pop_front();
+                --pauses_;
+            }
+            break;
+        }
         const std::size_t count = std::min(capacity - copied, front.size() - frontOffset_);
         std::memcpy(out + copied, front.data() + frontOffset_, count);
         copied += count;

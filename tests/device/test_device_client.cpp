@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <vector>
 
 class TestDeviceClient : public QObject
 {
@@ -49,14 +50,22 @@ private slots:
 
         std::unique_ptr<orvelDevice> sensor(orvelDevice::openDevice(list[0].serial));
         QVERIFY(sensor);
-        QVERIFY(QByteArray(sensor->infoText).startsWith("Brisvane"));
+        QVERIFY(QByteArray(sensor->infoText).contains("Brisvane"));
         QCOMPARE(sensor->updateStatus(), int('I'));
-        QVERIFY(sensor->modeCommand(3, 1000));
-        QVERIFY(sensor->goCommand()); // the idle sensor answers a go frame with nothing
+        QVERIFY(sensor->modeCommand(1, 1000));
+        QVERIFY(sensor->goCommand()); // the plasma sensor streams one scan: a low-band and a high-band frame
         int position, scan, word8, word10, delay, harmonics;
         unsigned char mode;
         double freq, VR[16], Vi[16], Ir[16], Ii[16];
-        QCOMPARE(sensor->getSensorData(position, mode, scan, word8, word10, delay, harmonics, freq, VR, Vi, Ir, Ii), 0);
+        std::vector<double> frequencies;
+        while (sensor->getSensorData(position, mode, scan, word8, word10, delay, harmonics, freq, VR, Vi, Ir, Ii) == 1) {
+            QCOMPARE(scan, 1);
+            QCOMPARE(harmonics, 16);
+            frequencies.push_back(freq);
+        }
+        QCOMPARE(frequencies.size(), std::size_t(2));
+        QVERIFY(frequencies[0] < 150000 && frequencies[1] >= 150000);
+        QCOMPARE(sensor->updateStatus(), int('I'));
         QVERIFY(!sensor->isScanning());
 
         orvelDevice::getDeviceList(list);

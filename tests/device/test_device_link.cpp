@@ -479,6 +479,28 @@ private slots:
         QVERIFY(list.empty());
     }
 
+    void framesReceivedBeforeALostSensorAreStillDelivered()
+    {
+        BusScope scope;
+        std::shared_ptr<ScriptedSensor> sensor;
+        auto simulated = scope.add("ALPHA01", &sensor, false);
+        auto device = open("ALPHA01");
+        QVERIFY(device);
+
+        // One read brings three whole frames, then the cable is pulled: the
+        // frames already received are handed out before the loss is told.
+        std::vector<unsigned char> stream;
+        for (int i = 1; i <= 3; ++i) {
+            const std::vector<unsigned char> frame = encodeDataFrame(numberedFrame(i));
+            stream.insert(stream.end(), frame.begin(), frame.end());
+        }
+        sensor->queue(stream);
+        simulated->disconnectAfter(stream.size());
+        for (int i = 1; i <= 3; ++i)
+            verifyFrame(receive(*device), i);
+        QCOMPARE(receive(*device).result, -1);
+    }
+
     void replayStreamsTheRecordedFileAfterEachGo()
     {
         const QString path = runtime_.path() + "/replay.bin";

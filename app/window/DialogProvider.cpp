@@ -1,0 +1,48 @@
+#include "window/DialogProvider.h"
+
+#include <QFileDialog>
+
+void DialogProvider::critical(QWidget* parent, const QString& title, const QString& text)
+{
+    QMessageBox::critical(parent, title, text);
+}
+
+void DialogProvider::warning(QWidget* parent, const QString& title, const QString& text)
+{
+    QMessageBox::warning(parent, title, text);
+}
+
+QString DialogProvider::openFileName(QWidget* parent, const QString& caption, const QString& start,
+                                     const QString& filter)
+{
+    return QFileDialog::getOpenFileName(parent, caption, start, filter);
+}
+
+QString DialogProvider::saveFileName(QWidget* parent, const QString& caption, const QString& start,
+                                     const QString& filter, const QString& defaultSuffix)
+{
+    QFileDialog dialog(parent, caption, start, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+QMessageBox::StandardButton DialogProvider::askToSaveChanges(QWidget* parent, const QString& text,
+                                                             const QString& informativeText)
+{
+    QMessageBox box(parent);
+    box.setText(text);
+    box.setInformativeText(informativeText);
+    box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Save);
+    return QMessageBox::StandardButton(box.exec());
+}
+
+DialogProvider* DialogProvider::standard()
+{
+    static DialogProvider provider;
+    return &provider;
+}

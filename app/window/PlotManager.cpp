@@ -1,0 +1,852 @@
+#include "window/PlotManager.h"
+
+#include "analysis/LangmuirSettingsWidget.h"
+#include "analysis/PlasmaAnalysis.h"
+#include "config/ConfigParamPanel.h"
+#include "session/ReferenceBaseLevel.h"
+#include "session/SessionFile.h"
+#include "window/DialogProvider.h"
+#include "window/FrameView.h"
+#include "window/GraphForm.h"
+#include "window/SessionPlots.h"
+#include "window/ThreeTracePlotter.h"
+#include "window/ValuesPanel.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDebug>
+#include <QFile>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QSettings>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include <cerrno>
+
+const char* const PlotManager::settingsGroup = "PlotSettings";
+const char* const PlotManager::saveFolderKey = "SaveFileFolder";
+
+namespace {
+
+const char* const kDefaultSaveFolder = "./";
+const QString kSessionFilter = QStringLiteral("Langmuir Data Files (*.ldf)");
+const QString kSessionSuffix = QStringLiteral("ldf");
+const QString kNoAnalysisYet = QStringLiteral("Analysis for this time frame has not run yet.");
+const QString kNoAlerts = QStringLiteral("The analysis of this time frame reported no alert.");
+
+// Shared by every session: the last value chosen in any harmonics box.
+int s_harmonics = scanResult::maxHarmonics;
+
+QString applicationTitle()
+{
+    return QCoreApplication::applicationName();
+}
+
+QString fileError(const char* pattern, const QString& fileName, const QString& reason)
+{
+    return QString::fromLatin1(pattern).arg(fileName, reason);
+}
+
+QString scanButtonText(bool scanning)
+{
+    return scanning ? QStringLiteral("Stop Scan") : QStringLiteral("Start Scan");
+}
+
+QString delayText(float delay)
+{
+    return QString::number(delay, 'g', 6);
+}
+
+// A navigation slider over `count` entries: range 0 .. count − 1 (0 .. 0 when
+// empty), set without emitting, shown only when there is something to choose.
+void setNavigationRange(QSlider* slider, int count, bool mayShow = true)
+{
+    const QSignalBlocker block(slider);
+    slider->setRange(0, std::max(count - 1, 0));
+    slider->setVisible(mayShow && count > 0);
+}
+
+void setSilently(QSlider* slider, int value)
+{
+    const QSignalBlocker block(slider);
+    slider->setValue(value);
+}
+
+QSlider* navigationSlider(const char* objectName, QWidget* parent)
+{
+    auto* slider = new QSlider(Qt::Horizontal, parent);
+    slider->setObjectName(QLatin1String(objectName));
+    slider->setRange(0, 0);
+    slider->setPageStep(1);
+    return slider;
+}
+
+QLabel* namedLabel(const QString& text, const char* objectName, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(objectName));
+    return label;
+}
+
+QPushButton* namedButton(const QString& text, const char* objectName, QWidget* parent)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(objectName));
+    return button;
+}
+
+QCheckBox* toggle(const QString& text, QWidget* parent)
+{
+    auto* box = new QCheckBox(text, parent);
+    box->setChecked(true);
+    return box;
+}
+
+} // namespace
+
+PlotManager::PlotManager(const ConfigParam& defaults, bool advancedMode, QWidget* parent)
+    : QWidget(parent)
+    , m_config(defaults)
+    , m_panel(std::make_unique<ConfigParamPanel>(defaults))
+    , m_settings(std::make_unique<LangmuirSettingsWidget>())
+    , m_plots(std::make_unique<SessionPlots>(this))
+    , m_dialogs(DialogProvider::standard())
+    , m_advancedMode(advancedMode)
+    , m_trendIndex(trend::Jp)
+{
+    QSettings settings;
+    settings.beginGroup(QLatin1String(settingsGroup));
+    m_savePath = settings.value(QLatin1String(saveFolderKey), QLatin1String(kDefaultSaveFolder)).toString();
+
+    m_panel->setAdvancedMode(advancedMode);
+    m_savedSettings = settingsSnapshot();
+    setWindowIcon(QIcon(QStringLiteral(":/images/Zund_File.png")));
+
+    m_refreshTimer.setSingleShot(true);
+    connect(&m_refreshTimer, &QTimer::timeout, this, &PlotManager::refreshValues);
+
+    buildLayout();
+    connectControls();
+    applyViewToggles();
+    refreshValues();
+}
+
+// The panel and the dialog are windows of their own, owned here.
+PlotManager::~PlotManager() = default;
+
+void PlotManager::setDialogProvider(DialogProvider* dialogs)
+{
+    m_dialogs = dialogs ? dialogs : DialogProvider::standard();
+}
+
+int PlotManager::harmonicsCount()
+{
+    return s_harmonics;
+}
+
+// ---------------------------------------------------------------- layout
+
+void PlotManager::buildLayout()
+{
+    auto* plots = new QVBoxLayout;
+    plots->addWidget(m_plots->plot(SessionPlots::IvPlot), 3);
+    auto* waveforms = new QHBoxLayout;
+    waveforms->addWidget(m_plots->plot(SessionPlots::HighBandPlot));
+    waveforms->addWidget(m_plots->plot(SessionPlots::LowBandPlot));
+    plots->addLayout(waveforms, 2);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(plots, 1);
+    layout->addWidget(buildControls());
+}
+
+QWidget* PlotManager::buildControls()
+{
+    auto* panel = new QWidget(this);
+    panel->setMaximumWidth(300);
+    auto* column = new QVBoxLayout(panel);
+
+    m_values = new ValuesPanel(panel);
+    column->addWidget(m_values);
+
+    auto* alertRow = new QHBoxLayout;
+    m_alertButton = namedButton(QString(), "alertButton", panel);
+    m_alertButton->setIcon(QIcon(QStringLiteral(":/images/warning.png")));
+    m_alertButton->setToolTip(QStringLiteral("Analysis alert. Click for more details."));
+    m_alertButton->setCheckable(true);
+    m_alertLabel = namedLabel(QString(), "alertLabel", panel);
+    m_alertLabel->setWordWrap(true);
+    m_alertLabel->hide();
+    alertRow->addWidget(m_alertButton, 0, Qt::AlignTop);
+    alertRow->addWidget(m_alertLabel, 1);
+    column->addLayout(alertRow);
+
+    m_useAveraging = new QCheckBox(QStringLiteral("Use Averaging"), panel);
+    m_useAveraging->setObjectName(QStringLiteral("useAveragingBox"));
+    m_useAveraging->setChecked(true);
+    m_useAveraging->hide();
+    column->addWidget(m_useAveraging);
+
+    auto* navigation = new QGridLayout;
+    m_positionLabel = namedLabel(QStringLiteral("--- [mm]"), "positionLabel", panel);
+    m_positionSlider = navigationSlider("positionSlider", panel);
+    m_timeLabel = namedLabel(QStringLiteral("--- [us]"), "timeLabel", panel);
+    m_scanLabel = namedLabel(QStringLiteral("x/x"), "scanLabel", panel);
+    m_scanSlider = navigationSlider("scanSlider", panel);
+    m_scanSlider->setEnabled(false);
+    m_timeStepLabel = namedLabel(QStringLiteral("x/x"), "timeStepLabel", panel);
+    m_delaySlider = navigationSlider("delaySlider", panel);
+    int row = 0;
+    navigation->addWidget(new QLabel(QStringLiteral("Position:"), panel), row, 0);
+    navigation->addWidget(m_positionLabel, row++, 1);
+    navigation->addWidget(m_positionSlider, row++, 0, 1, 2);
+    navigation->addWidget(new QLabel(QStringLiteral("Time:"), panel), row, 0);
+    navigation->addWidget(m_timeLabel, row++, 1);
+    navigation->addWidget(new QLabel(QStringLiteral("Scan #:"), panel), row, 0);
+    navigation->addWidget(m_scanLabel, row++, 1);
+    navigation->addWidget(m_scanSlider, row++, 0, 1, 2);
+    navigation->addWidget(new QLabel(QStringLiteral("Time Step:"), panel), row, 0);
+    navigation->addWidget(m_timeStepLabel, row++, 1);
+    navigation->addWidget(m_delaySlider, row++, 0, 1, 2);
+    column->addLayout(navigation);
+
+    m_harmonicsBox = new QSpinBox(panel);
+    m_harmonicsBox->setObjectName(QStringLiteral("harmonicsBox"));
+    m_harmonicsBox->setRange(1, scanResult::maxHarmonics);
+    m_harmonicsBox->setValue(s_harmonics);
+    m_harmonicsBox->setToolTip(QStringLiteral("number of harmonics"));
+    column->addWidget(m_harmonicsBox);
+
+    m_showWaveforms = toggle(QStringLiteral("Show Waveforms"), panel);
+    m_showDerivative = toggle(QStringLiteral("Show dI/dV"), panel);
+    m_showErrorBars = toggle(QStringLiteral("Show Error bars"), panel);
+    m_showDataPoints = toggle(QStringLiteral("Show data points"), panel);
+    for (QCheckBox* box : {m_showWaveforms, m_showDerivative, m_showErrorBars, m_showDataPoints})
+        column->addWidget(box);
+
+    m_trendButtons = new QWidget(panel);
+    auto* trendRow = new QHBoxLayout(m_trendButtons);
+    trendRow->setContentsMargins(0, 0, 0, 0);
+    const std::pair<const char*, void (PlotManager::*)()> trends[] = {
+        {"kTe", &PlotManager::trend_kTe},
+        {"Jp", &PlotManager::trend_Jp},
+        {"Ni", &PlotManager::trend_Ni},
+        {"Ld", &PlotManager::trend_Ld},
+    };
+    for (const auto& t : trends) {
+        auto* button = new QPushButton(QLatin1String(t.first), m_trendButtons);
+        connect(button, &QPushButton::clicked, this, t.second);
+        trendRow->addWidget(button);
+    }
+    m_trendButtons->hide();
+    column->addWidget(m_trendButtons);
+
+    auto* buttons = new QGridLayout;
+    m_settingsButton = namedButton(QStringLiteral("Settings"), "settingsButton", panel);
+    m_configButton = namedButton(QStringLiteral("Config"), "configButton", panel);
+    m_viewScanButton = namedButton(QStringLiteral("View Scan"), "viewScanButton", panel);
+    m_viewTrendsButton = namedButton(QStringLiteral("View Trends"), "viewTrendsButton", panel);
+    buttons->addWidget(m_settingsButton, 0, 0);
+    buttons->addWidget(m_configButton, 0, 1);
+    buttons->addWidget(m_viewScanButton, 1, 0);
+    buttons->addWidget(m_viewTrendsButton, 1, 1);
+    column->addLayout(buttons);
+
+    m_reanalyseButton = namedButton(QStringLiteral("Reanalyse"), "reanalyseButton", panel);
+    m_reanalyseButton->setEnabled(false);
+    column->addWidget(m_reanalyseButton);
+    m_scanButton = namedButton(QStringLiteral("Start Scan"), "startScanButton", panel);
+    m_scanButton->setCheckable(true);
+    column->addWidget(m_scanButton);
+    column->addStretch();
+    return panel;
+}
+
+void PlotManager::connectControls()
+{
+    connect(m_settingsButton, &QPushButton::clicked, this, &PlotManager::showSettings);
+    connect(m_configButton, &QPushButton::clicked, this, &PlotManager::showConfig);
+    connect(m_viewTrendsButton, &QPushButton::clicked, this, &PlotManager::showTrends);
+    connect(m_viewScanButton, &QPushButton::clicked, this, &PlotManager::showIV);
+    connect(m_plots->plot(SessionPlots::IvPlot), &ThreeTracePlotter::leftAxisDoubleClick, this,
+            &PlotManager::plot1Scale);
+    connect(m_plots->plot(SessionPlots::HighBandPlot), &ThreeTracePlotter::leftAxisDoubleClick, this,
+            &PlotManager::plot2Scale);
+    connect(m_plots->plot(SessionPlots::LowBandPlot), &ThreeTracePlotter::leftAxisDoubleClick, this,
+            &PlotManager::plot3Scale);
+    for (QCheckBox* box : {m_showWaveforms, m_showDerivative, m_showErrorBars, m_showDataPoints})
+        connect(box, &QCheckBox::toggled, this, &PlotManager::controlGraph);
+    connect(m_positionSlider, &QSlider::valueChanged, this, &PlotManager::setPositionValue);
+    connect(m_scanSlider, &QSlider::valueChanged, this, &PlotManager::setScanValue);
+    connect(m_delaySlider, &QSlider::valueChanged, this, &PlotManager::setDelayValue);
+    connect(m_harmonicsBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &PlotManager::harmValueChanged);
+    connect(m_useAveraging, &QCheckBox::toggled, this, &PlotManager::toggleUseAveraging);
+    connect(m_scanButton, &QPushButton::clicked, this, &PlotManager::startScanBut);
+    connect(m_reanalyseButton, &QPushButton::clicked, this, &PlotManager::reanalyse);
+    connect(m_alertButton, &QPushButton::toggled, this, &PlotManager::showAlert);
+    connect(m_settings.get(), &LangmuirSettingsWidget::settingsClosed, this, &PlotManager::refreshValues);
+    connect(m_panel.get(), &ConfigParamPanel::positionUpdate, this, &PlotManager::positionRailUpdate);
+}
+
+// ---------------------------------------------------------------- session file
+
+bool PlotManager::save()
+{
+    return saveSession(false);
+}
+
+bool PlotManager::saveAs()
+{
+    return saveSession(true);
+}
+
+bool PlotManager::saveSession(bool asNewName)
+{
+    const QString target = chooseSaveTarget(asNewName);
+    if (target.isEmpty())
+        return false;
+    if (!writeSessionFile(target))
+        return false;
+    markSaved(target);
+    return true;
+}
+
+QString PlotManager::chooseSaveTarget(bool asNewName)
+{
+    if (!asNewName && !m_ownFileName.isEmpty())
+        return m_ownFileName;
+    // A loaded session is offered its own file, but only by the operator's
+    // choice: a plain save never overwrites the file a session came from.
+    const QString start = m_data.fileName.isEmpty() ? m_savePath : m_data.fileName;
+    const QString chosen =
+        m_dialogs->saveFileName(this, QStringLiteral("Save File"), start, kSessionFilter, kSessionSuffix);
+    if (!chosen.isEmpty())
+        m_savePath = chosen;
+    return chosen;
+}
+
+// Written beside the target and renamed over it only when complete, so that a
+// failed or interrupted save leaves the previous file as it was. A short write
+// (a full disk) sets no error on the file: the writer's own verdict counts.
+bool PlotManager::writeSessionFile(const QString& target)
+{
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        m_dialogs->critical(this, applicationTitle(),
+                            fileError("Cannot write file [%1]\nError code: %2\n", target, file.errorString()));
+        return false;
+    }
+    const QString previousFileName = m_data.fileName;
+    errno = 0;
+    const bool complete = writeSession(file, m_data, m_config, *m_settings);
+    const int writeErrno = errno;
+    if (complete && file.commit())
+        return true;
+    // Not committed: the temporary file is discarded with `file`.
+    m_data.fileName = previousFileName;
+    const QString reason = file.error() != QFileDevice::NoError ? file.errorString()
+                                                                : qt_error_string(writeErrno ? writeErrno : EIO);
+    m_dialogs->critical(this, applicationTitle(),
+                        fileError("Cannot close file [%1]\nError code: %2\n", target, reason));
+    return false;
+}
+
+void PlotManager::markSaved(const QString& target)
+{
+    m_ownFileName = target;
+    setWindowTitle(target.mid(target.lastIndexOf(QLatin1Char('/')) + 1));
+    m_reanalyseButton->setEnabled(true);
+    m_modified = false;
+    m_savedSettings = settingsSnapshot();
+    QSettings settings;
+    settings.beginGroup(QLatin1String(settingsGroup));
+    settings.setValue(QLatin1String(saveFolderKey), m_savePath);
+}
+
+bool PlotManager::openForReading(QFile& file)
+{
+    if (file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return true;
+    m_dialogs->critical(this, applicationTitle(),
+                        fileError("Cannot open file [%1]\nError code: %2\n", file.fileName(), file.errorString()));
+    return false;
+}
+
+int PlotManager::load(const QString& fileName)
+{
+    qDebug() << "Loading file" << fileName;
+    QFile file(fileName);
+    if (!openForReading(file))
+        return 0;
+    if (!readSession(file, m_data, m_config, *m_settings)) {
+        m_dialogs->warning(this, QStringLiteral("Invalid save file"), QStringLiteral("Save file invalid"));
+        return 0;
+    }
+    m_settings->showRecord();
+    m_savedSettings = settingsSnapshot();
+    m_modified = true;
+    m_alerts.clear();
+    resetNavigation();
+    refreshValues();
+    return 1;
+}
+
+QMap<QString, QString> PlotManager::settingsSnapshot() const
+{
+    QMap<QString, QString> map;
+    m_settings->toStringMap(map);
+    return map;
+}
+
+bool PlotManager::hasUnsavedChanges() const
+{
+    return m_modified || settingsSnapshot() != m_savedSettings;
+}
+
+void PlotManager::closeEvent(QCloseEvent* event)
+{
+    if (!confirmClose()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    emit close(this);
+}
+
+bool PlotManager::confirmClose()
+{
+    if (!hasUnsavedChanges())
+        return true;
+    const QMessageBox::StandardButton answer = m_dialogs->askToSaveChanges(
+        this, QStringLiteral("Session : '%1' has been modified.").arg(windowTitle()),
+        QStringLiteral("Do you want to save changes?"));
+    switch (answer) {
+    case QMessageBox::Save:
+        // A save that fails or is cancelled keeps the session open rather
+        // than dropping its data.
+        return save();
+    case QMessageBox::Discard:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------- base level
+
+// Said before the base level is taken, whether or not one can be.
+void PlotManager::announceBaseLevel()
+{
+    m_dialogs->warning(this, QStringLiteral("Base level set"),
+                       QStringLiteral("Base level has been set and will be applied on following scans."));
+}
+
+bool PlotManager::setBaseLevelFromSession()
+{
+    announceBaseLevel();
+    if (m_data.positions.isEmpty())
+        return false;
+    m_data.setBaseLevel(referenceBaseLevel(m_data));
+    return true;
+}
+
+bool PlotManager::loadBaseLevel(const QString& fileName)
+{
+    announceBaseLevel();
+    QFile file(fileName);
+    if (!openForReading(file))
+        return false;
+    measuredData reference;
+    ConfigParam referenceConfig;
+    LangmuirSettings referenceSettings;
+    if (!readSession(file, reference, referenceConfig, referenceSettings) || reference.positions.isEmpty())
+        return false;
+    m_data.setBaseLevel(referenceBaseLevel(reference));
+    return true;
+}
+
+void PlotManager::unsetBaseLevel()
+{
+    m_data.clearBaseLevel();
+}
+
+// ---------------------------------------------------------------- acquisition
+
+void PlotManager::dataUpdate(const scanResult& frame)
+{
+    if (!m_data.add(frame))
+        return;
+    m_modified = true;
+    scheduleRefresh();
+}
+
+// The first frame after a quiet spell is shown at once; later ones wait for
+// the refresh interval, and the refresh then shows all of them.
+void PlotManager::scheduleRefresh()
+{
+    if (m_refreshTimer.isActive())
+        return;
+    const qint64 sinceLast = m_sinceRefresh.isValid() ? m_sinceRefresh.elapsed() : refreshIntervalMs;
+    m_refreshTimer.start(int(std::max<qint64>(0, refreshIntervalMs - sinceLast)));
+}
+
+void PlotManager::prepareForNewScan()
+{
+    m_refreshTimer.stop();
+    m_data.positions.clear();
+    m_data.fileName.clear();
+    m_alerts.clear();
+    // What was on display belongs to the discarded data.
+    m_plots->clear();
+    m_plots->replot();
+    m_values->clear();
+    m_positionLabel->setText(QStringLiteral("--- [mm]"));
+    m_timeLabel->setText(QStringLiteral("--- [us]"));
+    resetNavigation();
+    refreshValues();
+    m_reanalyseButton->setEnabled(false);
+    m_ownFileName.clear();
+}
+
+void PlotManager::harmValueChanged(int harmonics)
+{
+    s_harmonics = harmonics;
+}
+
+void PlotManager::scanToggled(bool checked)
+{
+    const QSignalBlocker block(m_scanButton);
+    m_scanButton->setChecked(checked);
+    m_scanButton->setText(scanButtonText(checked));
+    m_scanning = checked;
+}
+
+void PlotManager::scanEnabled(bool enabled)
+{
+    m_scanButton->setEnabled(enabled);
+}
+
+void PlotManager::startScanBut(bool checked)
+{
+    m_scanButton->setText(scanButtonText(checked));
+    m_scanning = checked;
+    emit scanStarted(checked);
+}
+
+// ---------------------------------------------------------------- navigation
+
+void PlotManager::resetNavigation()
+{
+    for (QSlider* slider : {m_positionSlider, m_scanSlider, m_delaySlider}) {
+        setSilently(slider, 0);
+        setNavigationRange(slider, 0);
+    }
+}
+
+void PlotManager::refreshValues()
+{
+    m_refreshTimer.stop();
+    m_sinceRefresh.start();
+
+    const int positions = m_data.positions.size();
+    setNavigationRange(m_positionSlider, positions);
+    const int p = m_positionSlider->value();
+
+    const int scans = p < positions ? m_data.positions[p].scans.size() : 0;
+    setNavigationRange(m_scanSlider, scans, m_masterMode);
+    const int s = m_scanSlider->value();
+    m_scanLabel->setText(scans > 0 ? QStringLiteral("%1/%2").arg(s + 1).arg(scans) : QStringLiteral("0/0"));
+
+    setNavigationRange(m_delaySlider, frameCount(m_data, p, s));
+    updateTimeStepLabel();
+
+    if (positions > 0)
+        displayFrame(p, s, m_delaySlider->value());
+    if (m_plots->isTrendView())
+        displayTrend();
+}
+
+void PlotManager::updateTimeStepLabel()
+{
+    const int p = m_positionSlider->value();
+    const int s = m_scanSlider->value();
+    const int d = m_delaySlider->value();
+    const int frames = frameCount(m_data, p, s);
+    if (frames == 0) {
+        m_timeStepLabel->setText(QStringLiteral("0/0"));
+        return;
+    }
+    const float delay = m_data.positions[p].scans[s].Delays200[d].delay;
+    m_timeStepLabel->setText(QStringLiteral(" %3  | %1/%2").arg(d + 1).arg(frames).arg(delayText(delay)));
+}
+
+void PlotManager::setPositionValue(int)
+{
+    setSilently(m_scanSlider, 0);
+    setSilently(m_delaySlider, 0);
+    refreshValues();
+}
+
+void PlotManager::setScanValue(int)
+{
+    setSilently(m_delaySlider, 0);
+    refreshValues();
+}
+
+void PlotManager::setDelayValue(int)
+{
+    if (m_data.positions.isEmpty())
+        return;
+    updateTimeStepLabel();
+    displayCurrentFrame();
+}
+
+void PlotManager::displayCurrentFrame()
+{
+    displayFrame(m_positionSlider->value(), m_scanSlider->value(), m_delaySlider->value());
+}
+
+bool PlotManager::useAverages() const
+{
+    return m_useAveraging->isChecked();
+}
+
+void PlotManager::displayFrame(int p, int s, int d)
+{
+    if (m_data.positions.isEmpty() || p >= m_data.positions.size())
+        return;
+    const PositionWrapper& position = m_data.positions[p];
+    const FrameView frame = selectFrame(m_data, p, s, d, useAverages());
+    m_plots->showFrame(frame, m_settings->nDerivativePoints);
+
+    m_positionLabel->setText(QStringLiteral("%3 [mm] - %1/%2")
+                                 .arg(p + 1)
+                                 .arg(m_data.positions.size())
+                                 .arg(position.position));
+    if (s < position.scans.size())
+        m_scanLabel->setText(
+            QStringLiteral("%3 - %1/%2").arg(s + 1).arg(position.scans.size()).arg(position.scans[s].scan));
+    const int frames = frameCount(m_data, p, s);
+    if (d < frames)
+        m_timeLabel->setText(QStringLiteral(" %3 [us] - %1/%2")
+                                 .arg(d + 1)
+                                 .arg(frames)
+                                 .arg(delayText(position.scans[s].Delays200[d].delay)));
+    m_plots->requestReplot();
+
+    // Re-selecting the same frame would rewrite a user Vp being typed while
+    // frames arrive.
+    if (m_settings->currentFrame() != d)
+        m_settings->setCurrentFrame(d);
+    showAnalysis(p, frame.record);
+}
+
+// The analysis runs on every display; its results are not cached.
+void PlotManager::showAnalysis(int p, ScanRecord* record)
+{
+    if (!record) {
+        m_values->clear();
+        m_alerts.remove(p);
+    } else {
+        analyse(*record, *m_settings);
+        m_values->showResults(record->parameters);
+        m_alerts.insert(p, record->errorText.isEmpty() ? kNoAlerts : record->errorText);
+    }
+    updateAlertText();
+}
+
+void PlotManager::showAlert(bool show)
+{
+    m_alertLabel->setVisible(show);
+    updateAlertText();
+}
+
+void PlotManager::updateAlertText()
+{
+    const QString text = m_alerts.value(m_positionSlider->value());
+    m_alertLabel->setText(text.isEmpty() ? kNoAnalysisYet : text);
+}
+
+void PlotManager::toggleUseAveraging(bool on)
+{
+    m_scanSlider->setEnabled(!on);
+    if (!m_data.positions.isEmpty())
+        displayCurrentFrame();
+}
+
+void PlotManager::setMasterMode(bool on)
+{
+    m_masterMode = on;
+    m_useAveraging->setVisible(on);
+    if (!on) {
+        const QSignalBlocker block(m_useAveraging);
+        m_useAveraging->setChecked(true);
+        m_scanSlider->setEnabled(false);
+        setSilently(m_scanSlider, 0);
+    }
+    refreshValues();
+}
+
+void PlotManager::setAdvancedMode(bool on)
+{
+    m_advancedMode = on;
+    m_panel->setAdvancedMode(on);
+}
+
+void PlotManager::setConnected(bool connected)
+{
+    if (connected == m_connected)
+        return;
+    m_connected = connected;
+    setWindowIcon(QIcon(connected ? QStringLiteral(":/images/connect.png") : QStringLiteral(":/images/Zund_File.png")));
+}
+
+// Single frames have no further controls in this version.
+void PlotManager::showFrameControls2(bool) {}
+
+// Re-analysis on demand is not offered yet: every display analyses afresh.
+void PlotManager::reanalyse(bool) {}
+
+// ---------------------------------------------------------------- windows
+
+void PlotManager::showConfig()
+{
+    if (m_panel->isVisible()) {
+        m_panel->raise();
+        m_panel->activateWindow();
+        return;
+    }
+    m_panel->show();
+}
+
+void PlotManager::showSettings()
+{
+    m_settings->setCurrentFrame(m_delaySlider->value());
+    if (m_settings->isVisible()) {
+        m_settings->raise();
+        m_settings->activateWindow();
+        return;
+    }
+    m_settings->show();
+}
+
+void PlotManager::plot1Scale()
+{
+    openScaleForm(SessionPlots::IvPlot);
+}
+
+void PlotManager::plot2Scale()
+{
+    openScaleForm(SessionPlots::HighBandPlot);
+}
+
+void PlotManager::plot3Scale()
+{
+    openScaleForm(SessionPlots::LowBandPlot);
+}
+
+void PlotManager::openScaleForm(int plot)
+{
+    GraphForm*& form = m_scaleForms[plot];
+    if (!form)
+        form = new GraphForm(m_plots->plot(SessionPlots::Plot(plot)), this);
+    form->showForPlot();
+}
+
+// ---------------------------------------------------------------- plots
+
+void PlotManager::setTracePens()
+{
+    m_plots->setTracePens();
+    m_plots->requestReplot();
+}
+
+void PlotManager::applyViewToggles()
+{
+    SessionPlots::ViewToggles toggles;
+    toggles.waveforms = m_showWaveforms->isChecked();
+    toggles.derivative = m_showDerivative->isChecked();
+    toggles.errorBars = m_showErrorBars->isChecked();
+    toggles.dataPoints = m_showDataPoints->isChecked();
+    m_plots->applyViewToggles(toggles);
+}
+
+void PlotManager::controlGraph()
+{
+    replot();
+}
+
+void PlotManager::replot()
+{
+    applyViewToggles();
+    refreshValues();
+    updateGraph();
+}
+
+void PlotManager::updateGraph()
+{
+    m_plots->replot();
+}
+
+// ---------------------------------------------------------------- trends
+
+void PlotManager::showTrends()
+{
+    m_plots->setTrendView(true);
+    m_trendButtons->show();
+    displayTrend();
+}
+
+void PlotManager::showIV()
+{
+    m_plots->setTrendView(false);
+    m_trendButtons->hide();
+    displayCurrentFrame();
+    updateGraph();
+}
+
+void PlotManager::selectTrend(int labelIndex)
+{
+    m_trendIndex = labelIndex;
+    displayTrend();
+}
+
+void PlotManager::trend_kTe()
+{
+    selectTrend(trend::kTe);
+}
+
+void PlotManager::trend_Jp()
+{
+    selectTrend(trend::Jp);
+}
+
+void PlotManager::trend_Ni()
+{
+    selectTrend(trend::Ni);
+}
+
+void PlotManager::trend_Ld()
+{
+    selectTrend(trend::Ld);
+}
+
+void PlotManager::displayTrend()
+{
+    replotTrendData();
+}
+
+void PlotManager::replotTrendData()
+{
+    const int plotted = trend::plottedIndex(m_trendIndex);
+    m_plots->setTrend(trend::points(m_data, plotted), results::parameterLabel(plotted));
+    m_plots->plot(SessionPlots::IvPlot)->requestReplot();
+}

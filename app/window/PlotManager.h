@@ -1,0 +1,225 @@
+#pragma once
+
+#include "acquisition/measuredData.h"
+#include "acquisition/scanResult.h"
+#include "config/ConfigParam.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QMap>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+class ConfigParamPanel;
+class DialogProvider;
+class GraphForm;
+class LangmuirSettingsWidget;
+class QFile;
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QSlider;
+class QSpinBox;
+class SessionPlots;
+class ValuesPanel;
+
+// The window of one measurement session. It owns the session's data, its scan
+// configuration and analysis settings (with the configuration panel and the
+// "Process Settings" dialog that edit them, each a window of its own), files
+// every scan the acquisition delivers, shows one frame at a time with its
+// plasma parameters, lets the operator step through positions, scans and time
+// steps, draws parameter trends over the positions, and saves and loads the
+// session file.
+//
+// Frames can arrive every few milliseconds. Each one is filed and counted at
+// once, but the display follows at most about 30 times a second, always with
+// the data as they stand after the latest frame.
+class PlotManager : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Shortest time between two refreshes of the display while frames arrive.
+    static constexpr int refreshIntervalMs = 33;
+
+    // Settings store group and key of the file last saved to.
+    static const char* const settingsGroup;
+    static const char* const saveFolderKey;
+
+    PlotManager(const ConfigParam& defaults, bool advancedMode, QWidget* parent = nullptr);
+    ~PlotManager() override;
+
+    // QWidget's close() is hidden by the close(PlotManager*) signal.
+    using QWidget::close;
+
+    measuredData& data() { return m_data; }
+    const measuredData& data() const { return m_data; }
+    // The configuration the session's data were taken with; the scan control
+    // copies the panel's record into it at every scan start.
+    ConfigParam& config() { return m_config; }
+    ConfigParamPanel* configPanel() const { return m_panel.get(); }
+    // The session's analysis settings: the dialog is the record.
+    LangmuirSettingsWidget* analysisSettings() const { return m_settings.get(); }
+    const SessionPlots& plots() const { return *m_plots; }
+
+    // Where message boxes and file dialogs go; the standard provider opens
+    // the toolkit's dialogs. Not owned.
+    void setDialogProvider(DialogProvider* dialogs);
+
+    // Loads a session file into this session: 1 on success, 0 on failure
+    // (after telling the operator why).
+    int load(const QString& fileName);
+    // Whether closing would lose anything: a stored scan, a loaded file or
+    // changed analysis settings since the last save.
+    bool hasUnsavedChanges() const;
+    // The file the session was last saved to from this window; empty before.
+    QString ownFileName() const { return m_ownFileName; }
+
+    // Base level. Setting one takes the first frame of the first position of
+    // this session (returns whether it was set), loading one takes it from a
+    // session file; either applies to scans stored afterwards only.
+    bool setBaseLevelFromSession();
+    bool loadBaseLevel(const QString& fileName);
+    void unsetBaseLevel();
+
+    // Run by the scan control before every scan start: the session's data are
+    // discarded and the display emptied.
+    void prepareForNewScan();
+
+    // At least one position is held.
+    bool holdsScan() const { return !m_data.positions.isEmpty(); }
+    bool isScanning() const { return m_scanning; }
+
+    // Master mode offers the choice of single scans ("Use Averaging" and the
+    // scan slider); without it the averaged data are shown.
+    void setMasterMode(bool on);
+    bool masterMode() const { return m_masterMode; }
+    void setAdvancedMode(bool on);
+    bool advancedMode() const { return m_advancedMode; }
+    // Window icon by the sensor's connection; nothing happens when the state
+    // does not change.
+    void setConnected(bool connected);
+
+    // The number of harmonics chosen in any session's harmonics box.
+    static int harmonicsCount();
+
+signals:
+    void close(PlotManager* session);
+    void scanStarted(bool start);
+    void positionRailUpdate(double mm);
+
+public slots:
+    bool save();
+    bool saveAs();
+    void showAlert(bool show);
+    void showConfig();
+    void showSettings();
+    void showTrends();
+    void showIV();
+    void trend_kTe();
+    void trend_Jp();
+    void trend_Ni();
+    void trend_Ld();
+    void displayTrend();
+    void replotTrendData();
+    void dataUpdate(const scanResult& frame);
+    void harmValueChanged(int harmonics);
+    void scanToggled(bool checked);
+    void scanEnabled(bool enabled);
+    void setTracePens();
+    void controlGraph();
+    void replot();
+    void setPositionValue(int index);
+    void setScanValue(int index);
+    void setDelayValue(int index);
+    void showFrameControls2(bool show);
+    void reanalyse(bool checked);
+    void plot1Scale();
+    void plot2Scale();
+    void plot3Scale();
+    void updateGraph();
+    void toggleUseAveraging(bool on);
+    void startScanBut(bool checked);
+    void refreshValues();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildLayout();
+    QWidget* buildControls();
+    void connectControls();
+
+    bool saveSession(bool asNewName);
+    QString chooseSaveTarget(bool asNewName);
+    bool writeSessionFile(const QString& target);
+    void markSaved(const QString& target);
+    bool confirmClose();
+    bool openForReading(QFile& file);
+    void announceBaseLevel();
+    QMap<QString, QString> settingsSnapshot() const;
+
+    void scheduleRefresh();
+    void displayFrame(int p, int s, int d);
+    void displayCurrentFrame();
+    void showAnalysis(int p, ScanRecord* record);
+    void updateAlertText();
+    void updateTimeStepLabel();
+    void resetNavigation();
+    bool useAverages() const;
+    void selectTrend(int labelIndex);
+    void applyViewToggles();
+    void openScaleForm(int plot);
+
+    measuredData m_data;
+    ConfigParam m_config;
+    std::unique_ptr<ConfigParamPanel> m_panel;
+    std::unique_ptr<LangmuirSettingsWidget> m_settings;
+    std::unique_ptr<SessionPlots> m_plots;
+    std::array<GraphForm*, 3> m_scaleForms{};
+    DialogProvider* m_dialogs;
+
+    ValuesPanel* m_values = nullptr;
+    QPushButton* m_alertButton = nullptr;
+    QLabel* m_alertLabel = nullptr;
+    QCheckBox* m_useAveraging = nullptr;
+    QLabel* m_positionLabel = nullptr;
+    QSlider* m_positionSlider = nullptr;
+    QLabel* m_timeLabel = nullptr;
+    QLabel* m_scanLabel = nullptr;
+    QSlider* m_scanSlider = nullptr;
+    QLabel* m_timeStepLabel = nullptr;
+    QSlider* m_delaySlider = nullptr;
+    QSpinBox* m_harmonicsBox = nullptr;
+    QCheckBox* m_showWaveforms = nullptr;
+    QCheckBox* m_showDerivative = nullptr;
+    QCheckBox* m_showErrorBars = nullptr;
+    QCheckBox* m_showDataPoints = nullptr;
+    QWidget* m_trendButtons = nullptr;
+    QPushButton* m_settingsButton = nullptr;
+    QPushButton* m_configButton = nullptr;
+    QPushButton* m_viewScanButton = nullptr;
+    QPushButton* m_viewTrendsButton = nullptr;
+    QPushButton* m_reanalyseButton = nullptr;
+    QPushButton* m_scanButton = nullptr;
+
+    bool m_advancedMode;
+    bool m_masterMode = false;
+    bool m_scanning = false;
+    bool m_modified = false;
+    bool m_connected = false;
+    int m_trendIndex;
+    // Analysis text of the last frame analysed at each position index.
+    QHash<int, QString> m_alerts;
+
+    QString m_savePath;
+    QString m_ownFileName;
+    // The analysis settings as last saved or loaded.
+    QMap<QString, QString> m_savedSettings;
+
+    QTimer m_refreshTimer;
+    QElapsedTimer m_sinceRefresh;
+};

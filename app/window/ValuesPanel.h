@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+
+class QLabel;
+class results;
+
+// The plasma parameters of the displayed frame: a header "Value" and one row
+// per parameter with its name, value (red), unit, relative error (green) and
+// "[%]".
+class ValuesPanel : public QWidget
+{
+    Q_OBJECT
+
+public:
+    enum Row { kTeRow, JpRow, NiRow, LdRow, RowCount };
+
+    explicit ValuesPanel(QWidget* parent = nullptr);
+
+    // Fills the rows from a results record; the Debye length is shown in
+    // micrometres, as its unit says.
+    void showResults(const results& r);
+    // Empties every value and error.
+    void clear();
+
+    QString valueText(Row row) const;
+    QString errorText(Row row) const;
+
+    // A value in red with three significant digits; no digits for NaN.
+    static QString formatValue(double value);
+    // |error / value| in per cent, fixed with one decimal, in green; no digits
+    // when the value is zero or either number is NaN.
+    static QString formatRelativeError(double value, double error);
+
+private:
+    struct RowLabels
+    {
+        QLabel* value;
+        QLabel* error;
+    };
+    std::array<RowLabels, RowCount> m_rows{};
+};
