@@ -39,24 +39,26 @@ sanitize() {
   run_tests build-asan
 }
 
+# Each test runs with the suppressions of its folder (tests/<folder>/tsan.supp).
 tsan() {
   local dir=build-tsan
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEL_SANITIZE=thread >/dev/null
-  local tests=(test_device_stress test_scan_handler)
+  local tests=(device/test_device_stress acquisition/test_scan_handler)
   local present=() known
   known="$(cmake --build "$dir" --target help)"
   for t in "${tests[@]}"; do
-    if grep -q "^$t:" <<<"$known"; then
+    if grep -q "^${t#*/}:" <<<"$known"; then
       present+=("$t")
     else
-      echo "tsan: $t does not exist in this tree: not run"
+      echo "tsan: ${t#*/} does not exist in this tree: not run"
     fi
   done
-  cmake --build "$dir" -j2 --target "${present[@]}"
-  export TSAN_OPTIONS="suppressions=$PWD/tests/device/tsan.supp:halt_on_error=1:second_deadlock_stack=1"
-  local pattern
-  pattern="^($(IFS='|'; echo "${present[*]}"))\$"
-  run_tests "$dir" -R "$pattern"
+  [ ${#present[@]} -gt 0 ] || return 0
+  cmake --build "$dir" -j2 --target "${present[@]#*/}"
+  for t in "${present[@]}"; do
+    TSAN_OPTIONS="suppressions=$PWD/tests/${t%/*}/tsan.supp:halt_on_error=1:second_deadlock_stack=1" \
+      run_tests "$dir" -R "^${t#*/}\$"
+  done
 }
 
 scripts/install-deps.sh
