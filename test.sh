@@ -8,8 +8,10 @@
 #   ./test.sh --sanitize  the whole project built with AddressSanitizer and
 #                         UndefinedBehaviorSanitizer (build-asan/), every test
 #   ./test.sh --tsan      ThreadSanitizer build (build-tsan/) of the device
-#                         library's two-thread stress test and the end-to-end
-#                         acquisition test, and both run
+#                         library's two-thread stress test, the acquisition
+#                         from the simulated plasma sensor with status queries
+#                         from a second thread, and the scan worker's
+#                         end-to-end test, and the three run
 set -euo pipefail
 cd "$(dirname "$0")"
 export QT_QPA_PLATFORM=offscreen
@@ -43,7 +45,7 @@ sanitize() {
 tsan() {
   local dir=build-tsan
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEL_SANITIZE=thread >/dev/null
-  local tests=(device/test_device_stress acquisition/test_scan_handler)
+  local tests=(device/test_device_stress device/test_plasma_sensor acquisition/test_scan_handler)
   local present=() known
   known="$(cmake --build "$dir" --target help)"
   for t in "${tests[@]}"; do
