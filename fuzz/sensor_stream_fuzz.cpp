@@ -129,8 +129,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         simulated->disconnectAfter(stream.size());
     sensor->queue(stream);
 
-    // Every pass takes in at least one byte or finds the stream empty, so the
-    // stream is drained long before this many calls.
+    // Every call hands out a queued frame, takes in bytes or finds the stream
+    // empty, so the stream is drained long before this many calls.
     const std::size_t maxCalls = 64 + stream.size();
     for (std::size_t call = 0; call < maxCalls; ++call) {
         if (callPattern & (1u << (call % 7))) {

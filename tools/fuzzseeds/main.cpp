@@ -306,7 +306,7 @@ void writeEedfSeeds()
 // ---- drive replies --------------------------------------------------------------
 
 // Sends command lines to the simulated drive and returns what it answers, each
-// answer collected until it is complete (or the drive has been silent 300 ms).
+// answer collected until it is complete (or the drive has been silent 2 s).
 QByteArray driveAnswers(SimulatedDrive& drive, const QList<QByteArray>& lines, bool lastNeedsNoPrompt = false)
 {
     const int fd = ::open(drive.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
@@ -319,7 +319,7 @@ QByteArray driveAnswers(SimulatedDrive& drive, const QList<QByteArray>& lines, b
         const bool needPrompt = !(lastNeedsNoPrompt && i == lines.size() - 1);
         QByteArray answer;
         pollfd readable{fd, POLLIN, 0};
-        while (!DriveReply::isComplete(answer, needPrompt) && ::poll(&readable, 1, 300) > 0) {
+        while (!DriveReply::isComplete(answer, needPrompt) && ::poll(&readable, 1, 2000) > 0) {
             char byte;
             if (::read(fd, &byte, 1) == 1)
                 answer.append(byte);
