@@ -34,10 +34,9 @@ ProgressBar::ProgressBar(int totalScans)
 
 void ProgressBar::update(int framesReceived, int scansDone)
 {
-    const bool scanDone = scansDone != m_scans;
     m_frames = framesReceived;
     m_scans = scansDone;
-    if (scanDone || !m_sinceDrawn.isValid() || m_sinceDrawn.elapsed() >= redrawIntervalMs)
+    if (!m_sinceDrawn.isValid() || m_sinceDrawn.elapsed() >= redrawIntervalMs)
         draw();
 }
 

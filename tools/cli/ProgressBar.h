@@ -11,7 +11,7 @@ class ProgressBar
 public:
     explicit ProgressBar(int totalScans);
 
-    // Redraws the bar at most ten times a second, and whenever a scan is done.
+    // Redraws the bar at most ten times a second.
     void update(int framesReceived, int scansDone);
     // Draws the final state and ends the line.
     void finish();
