@@ -182,7 +182,6 @@ void ScanHandler::forward(scanResult& result)
     moveToCurrentPosition();
 }
 
-
 // The drive runs on the user-interface thread: it is asked to move and to read
 // its position through queued signals, and its position and arrival are read
 // here. A drive whose reading stops changing away from its target has given up.
