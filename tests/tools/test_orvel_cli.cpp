@@ -246,6 +246,7 @@ private slots:
         stored.offsetCurrent = 2e-6;
         stored.initScanDerivativePoints = 4;
         stored.initScanIonCurrentDrop = 70;
+        stored.spatParam.bUseSpatScan = true; // no drive here: scanned where the probe stands
         stored.saveSettings();
 
         const Run acquire = runCli({QStringLiteral("acquire"), QStringLiteral("--scans"), QStringLiteral("2"),
@@ -253,12 +254,15 @@ private slots:
                                     QStringLiteral("resolved.ldf")});
         CHECK_EXIT(acquire, 0);
         QCOMPARE(acquire.out, QStringLiteral("Saved 40 frames (2 of 2 scans) to resolved.ldf\n"));
+        QCOMPARE(acquire.err, QStringLiteral("orvel-cli: the command line drives no linear drive; scanning at the "
+                                             "current position only\n"));
 
         Session session;
         QVERIFY(readSessionFile(QStringLiteral("resolved.ldf"), session));
         QCOMPARE(session.config.syncParam.bUseSyncScan, true);
         QCOMPARE(session.config.syncParam.resolution, 100.0);
         QCOMPARE(session.config.dataScanRunScans, 2u);
+        QCOMPARE(session.config.spatParam.bUseSpatScan, false);
         QCOMPARE(session.settings.offsetCurrent, 2e-6);
         QCOMPARE(session.settings.nDerivativePoints, 4);
         QCOMPARE(session.settings.VsatFactor, 0.7);
