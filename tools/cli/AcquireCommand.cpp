@@ -192,8 +192,9 @@ QString scansText(const Acquisition& acquisition)
 int report(const Acquisition& acquisition, const QString& path, const QString& stopSignal)
 {
     if (acquisition.framesReceived() != acquisition.framesFiled())
-        err() << "orvel-cli: " << acquisition.framesReceived() - acquisition.framesFiled()
-              << " frame(s) received could not be filed (no frequency, or a harmonic count unlike their position's)\n";
+        warn(QStringLiteral("%1 frame(s) received could not be filed (no frequency, or a harmonic count unlike "
+                            "their position's)")
+                 .arg(acquisition.framesReceived() - acquisition.framesFiled()));
     switch (acquisition.ending()) {
     case Acquisition::Ending::Complete:
         out() << "Saved " << scansText(acquisition) << " to " << path << '\n';
@@ -240,7 +241,7 @@ int runAcquire(const QStringList& arguments)
     if (!options.apply(parser, config, error))
         return usageError(command, error);
     if (config.spatParam.bUseSpatScan) {
-        err() << "orvel-cli: the command line drives no linear drive; scanning at the current position only\n";
+        warn(QStringLiteral("the command line drives no linear drive; scanning at the current position only"));
         config.spatParam.bUseSpatScan = false;
     }
     const ScanStart start = scanStartFor(config);

@@ -41,10 +41,15 @@ QTextStream& err()
     return stream;
 }
 
-int fail(const QString& message)
+void warn(const QString& message)
 {
     err() << "orvel-cli: " << message << '\n';
     err().flush();
+}
+
+int fail(const QString& message)
+{
+    warn(message);
     return Failure;
 }
 

@@ -25,7 +25,9 @@ enum ExitCode {
 QTextStream& out();
 QTextStream& err();
 
-// "orvel-cli: <message>" on standard error; returns Failure.
+// "orvel-cli: <message>" on standard error, at once.
+void warn(const QString& message);
+// The same, for a failure; returns Failure.
 int fail(const QString& message);
 // The message and a pointer to the command's help on standard error; returns UsageError.
 int usageError(const QString& command, const QString& message);

@@ -68,5 +68,9 @@ int main(int argc, char** argv)
     // The same settings store as the window, and the same export header.
     BuildInfo::registerApplication();
     quietDiagnostics();
-    return dispatch(app.arguments());
+    const int exitCode = dispatch(app.arguments());
+    // The streams live on past main: whatever they still hold goes out now.
+    cli::out().flush();
+    cli::err().flush();
+    return exitCode;
 }
