@@ -9,6 +9,11 @@ QString versionText()
     return QStringLiteral("%1.%2.%3 (Build %4)").arg(versionMajor).arg(versionMinor).arg(versionPatch).arg(buildNumber);
 }
 
+QString versionNumber()
+{
+    return QStringLiteral("%1.%2.%3").arg(versionMajor).arg(versionMinor).arg(versionPatch);
+}
+
 QString description()
 {
 #if defined(__clang__)

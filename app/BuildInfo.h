@@ -14,6 +14,9 @@ constexpr int buildNumber = 1030;
 // "1.5.0 (Build 1030)"
 QString versionText();
 
+// "1.5.0", the version the application object carries.
+QString versionNumber();
+
 // One line naming the toolkit version, the compiler and the build date and time.
 QString description();
 
