@@ -435,6 +435,9 @@ PlotManager* MainWin::createSession()
     makeRoomFor(window);
     connect(session, QOverload<PlotManager*>::of(&PlotManager::close), this, &MainWin::closeSession,
             Qt::UniqueConnection);
+    // The new session is the one shown, even before the window is.
+    m_area->setActiveSubWindow(window);
+    m_currentSession = session;
     return session;
 }
 
