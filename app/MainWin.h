@@ -140,6 +140,7 @@ private:
     PlotManager* acquiringSession() const;
     bool startScan(PlotManager& session);
     bool prepareDrive(const ConfigParam& config);
+    void discardStaleFrames();
     void launchWorker(ScanHandler* worker, const ConfigParam& config);
     void requestScanStop();
     void forgetScan();

@@ -9,6 +9,7 @@
 #include "acquisition/ModeFrame.h"
 #include "acquisition/ScanHandler.h"
 #include "acquisition/ScanStart.h"
+#include "acquisition/scanResult.h"
 #include "analysis/LangmuirSettingsWidget.h"
 #include "config/ConfigParamPanel.h"
 #include "drive/LinearDrive.h"
@@ -34,6 +35,10 @@ const QString kConnected = QStringLiteral(" <font color=Green>Connected");
 const QString kNotConnected = QStringLiteral(" <font color=red>Not connected ");
 const QString kNotReadyTitle = QStringLiteral("Sensor not ready");
 const QString kScanNotStartedTitle = QStringLiteral("Scan not started");
+
+// More than a sensor's output buffer can hold; a bound for a sensor that
+// never stops sending.
+constexpr int maxStaleFrames = 4096;
 
 } // namespace
 
@@ -132,10 +137,14 @@ void MainWin::releaseSensor()
     m_sensor.reset();
 }
 
+// The worker must have been told to stop. Its done() asks this thread to
+// quit its own, which cannot happen while this thread waits: quit it here.
 void MainWin::waitForWorker()
 {
-    if (m_scanThread)
-        m_scanThread->wait();
+    if (!m_scanThread)
+        return;
+    m_scanThread->quit();
+    m_scanThread->wait();
 }
 
 void MainWin::shutDownAcquisition()
@@ -263,6 +272,7 @@ bool MainWin::startScan(PlotManager& session)
     if (!guard || !m_sensor)
         return false;
 
+    discardStaleFrames();
     sendModeFrame(*m_sensor, start);
     statusBar()->showMessage(QStringLiteral("Scanning"));
     m_sensor->goCommand();
@@ -307,6 +317,20 @@ bool MainWin::prepareDrive(const ConfigParam& config)
         return false;
     }
     return true;
+}
+
+// An idle sensor may still deliver frames of an acquisition that was stopped
+// (they were on their way when it stopped; the status query has received
+// them). They belong to no scan of this session.
+void MainWin::discardStaleFrames()
+{
+    scanResult stale;
+    for (int count = 0; count < maxStaleFrames; ++count) {
+        if (m_sensor->getSensorData(stale.position, stale.mode, stale.scan, stale.word8, stale.word10, stale.delay,
+                                    stale.harmonics, stale.freq, stale.VR, stale.Vi, stale.Ir, stale.Ii)
+            <= 0)
+            return;
+    }
 }
 
 void MainWin::launchWorker(ScanHandler* worker, const ConfigParam& config)

@@ -135,7 +135,13 @@ private slots:
         QVERIFY(folder.isValid());
     }
 
-    void init() { dialogs = ScriptedDialogs(); }
+    // Each session's panel stores its configuration when it goes, and the next
+    // window starts from the stored one: every test starts from the defaults.
+    void init()
+    {
+        dialogs = ScriptedDialogs();
+        QSettings().clear();
+    }
 
     void actionsMenusAndKeys()
     {
