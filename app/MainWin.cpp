@@ -184,6 +184,8 @@ void MainWin::buildActions()
                               QKeySequence(Qt::Key_F1));
     m_actionAbout = makeAction(this, "actionAbout", QT_TRANSLATE_NOOP("MainWinClass", "&About"),
                                QKeySequence(Qt::Key_F3));
+    m_actionAboutHardware =
+        makeAction(this, "actionAboutHardware", QT_TRANSLATE_NOOP("MainWinClass", "About Hard&ware..."));
 
     m_actionCalibrate = makeAction(this, "actionCalibrate", QT_TRANSLATE_NOOP("MainWinClass", "Calibrate"), {}, true);
     m_actionCalibrate->setToolTip(translated(QT_TRANSLATE_NOOP("MainWinClass", "Calibrate Quobrel")));
@@ -229,6 +231,8 @@ void MainWin::buildMenus()
     help->addAction(m_actionHelp);
     help->addSeparator();
     help->addAction(m_actionAbout);
+    // The hardware information box has no other way in.
+    help->addAction(m_actionAboutHardware);
 }
 
 void MainWin::buildStatusBar()
@@ -330,6 +334,7 @@ void MainWin::connectActions()
     connect(m_actionMasterMode, &QAction::toggled, this, &MainWin::toggleMasterMode);
     connect(m_actionHelp, &QAction::triggered, this, &MainWin::help);
     connect(m_actionAbout, &QAction::triggered, this, &MainWin::about);
+    connect(m_actionAboutHardware, &QAction::triggered, this, &MainWin::aboutHardware);
     connect(m_actionAboutQt, &QAction::triggered, qApp, &QApplication::aboutQt);
     connect(m_actionEditEedfTable, &QAction::triggered, this, &MainWin::editEEDFTable);
     connect(this, &MainWin::connectingFirstSession, this, &MainWin::createSession);

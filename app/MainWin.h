@@ -181,6 +181,7 @@ private:
     QAction* m_actionMasterMode = nullptr;
     QAction* m_actionHelp = nullptr;
     QAction* m_actionAbout = nullptr;
+    QAction* m_actionAboutHardware = nullptr;
     QAction* m_actionCalibrate = nullptr;
     QAction* m_actionClean = nullptr;
     QAction* m_actionAboutQt = nullptr;

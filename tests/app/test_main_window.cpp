@@ -258,6 +258,31 @@ private slots:
         QCOMPARE(window->currentSession(), first);
     }
 
+    void panelsFollowTheActiveSession()
+    {
+        auto window = makeWindow();
+        window->show();
+        PlotManager* first = window->createSession();
+        window->showConfigPanel(); // F8
+        window->showLangmuirSettings(); // F7
+        QVERIFY(first->configPanel()->isVisible());
+        QVERIFY(first->analysisSettings()->isVisible());
+
+        // Another session shown: the first one's windows would edit what is
+        // no longer in view.
+        PlotManager* second = window->createSession();
+        QCOMPARE(window->currentSession(), second);
+        QVERIFY(!first->configPanel()->isVisible());
+        QVERIFY(!first->analysisSettings()->isVisible());
+        window->showConfigPanel();
+        QVERIFY(second->configPanel()->isVisible());
+        // No sub-window active (the panel took the focus): nothing changes.
+        window->sessionChange(nullptr);
+        QVERIFY(second->configPanel()->isVisible());
+        QCOMPARE(window->currentSession(), second);
+        second->configPanel()->close();
+    }
+
     void closingTheLastSessionLeavesAHiddenCurrentOne()
     {
         auto window = makeWindow();
@@ -627,7 +652,7 @@ private slots:
         QCOMPARE(dialogs.dialogTitles, QStringList{"About"});
         QVERIFY(window->findChildren<QDialog*>().isEmpty()); // closed and gone
 
-        window->aboutHardware();
+        action(*window, "actionAboutHardware")->trigger();
         QCOMPARE(dialogs.texts("about").size(), 1);
         QVERIFY(dialogs.texts("about")[0].startsWith(QStringLiteral("Orvel|\n--------")));
         QVERIFY(dialogs.texts("about")[0].endsWith(QStringLiteral("METER SERIAL NO:\t\nFIRMWARE VERSION:\t\n"
