@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QList>
 #include <QStringList>
 #include <QTimer>
 
@@ -146,7 +147,8 @@ private:
     void forgetScan();
     void showScanStopped();
     void releaseSensor();
-    void waitForWorker();
+    void waitForWorkers();
+    void forgetFinishedWorkers();
     void shutDownAcquisition();
 
     DialogProvider* m_dialogs;
@@ -198,11 +200,17 @@ private:
     std::unique_ptr<orvelDevice> m_sensor;
     QTimer m_sensorTimer;
     // The worker of the scan in progress; null when none runs (also once a
-    // stop has been requested). The worker and its thread delete themselves
-    // after the thread has finished, so the pointers clear themselves too.
+    // stop has been requested). Workers and their threads are deleted once
+    // the threads have finished, and the pointers clear themselves.
     QPointer<ScanHandler> m_scanHandler;
-    QPointer<ScanHandler> m_lastWorker;
-    QPointer<QThread> m_scanThread;
+    // Every worker started and not yet cleaned up; a stopped one may still
+    // be finishing its last poll when the next scan starts.
+    struct WorkerRun
+    {
+        QPointer<ScanHandler> worker;
+        QPointer<QThread> thread;
+    };
+    QList<WorkerRun> m_workerRuns;
     // The session the running scan feeds.
     QPointer<PlotManager> m_scanSession;
 };

@@ -27,6 +27,7 @@
 #include <QStatusBar>
 #include <QThread>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -128,23 +129,34 @@ void MainWin::sensorDisconnected()
     setWidgetStates();
 }
 
-// The sensor object is shared with the worker's thread: it goes only once
-// that thread can no longer touch it.
+// The sensor object is shared with the workers' threads: it goes only once
+// none of them can touch it any more.
 void MainWin::releaseSensor()
 {
-    waitForWorker();
+    waitForWorkers();
     m_sensor->closeDevice();
     m_sensor.reset();
 }
 
-// The worker must have been told to stop. Its done() asks this thread to
-// quit its own, which cannot happen while this thread waits: quit it here.
-void MainWin::waitForWorker()
+// Every worker must have been told to stop. A worker's done() asks this
+// thread to quit its own, which cannot happen while this thread waits: each
+// is quit here.
+void MainWin::waitForWorkers()
 {
-    if (!m_scanThread)
-        return;
-    m_scanThread->quit();
-    m_scanThread->wait();
+    for (const WorkerRun& run : qAsConst(m_workerRuns)) {
+        if (run.thread) {
+            run.thread->quit();
+            run.thread->wait();
+        }
+    }
+}
+
+// Workers whose threads are gone have been deleted with them.
+void MainWin::forgetFinishedWorkers()
+{
+    m_workerRuns.erase(std::remove_if(m_workerRuns.begin(), m_workerRuns.end(),
+                                      [](const WorkerRun& run) { return run.thread.isNull(); }),
+                       m_workerRuns.end());
 }
 
 void MainWin::shutDownAcquisition()
@@ -155,11 +167,14 @@ void MainWin::shutDownAcquisition()
             requestScanStop();
         releaseSensor();
     }
-    // A worker whose thread has ended but has not been cleaned up yet goes
-    // with its thread, as the clean-up would have done.
-    waitForWorker();
-    delete m_lastWorker;
-    delete m_scanThread;
+    // Workers whose threads have ended but have not been cleaned up yet go
+    // with their threads, as the clean-up would have done.
+    waitForWorkers();
+    for (const WorkerRun& run : qAsConst(m_workerRuns)) {
+        delete run.worker;
+        delete run.thread;
+    }
+    m_workerRuns.clear();
 }
 
 void MainWin::setSessionsConnected(bool connected)
@@ -354,8 +369,8 @@ void MainWin::launchWorker(ScanHandler* worker, const ConfigParam& config)
         connect(worker, &ScanHandler::checkPosition, drive, &LinearDrive::checkPosition);
     }
     m_scanHandler = worker;
-    m_lastWorker = worker;
-    m_scanThread = thread;
+    forgetFinishedWorkers();
+    m_workerRuns.append({worker, thread});
     thread->start();
 }
 
