@@ -21,7 +21,6 @@ class QMdiSubWindow;
 class QThread;
 class ScanHandler;
 class orvelDevice;
-struct ScanStart;
 
 // The program's main window. Every measurement session is one tabbed
 // sub-window of its session area, holding a session window (PlotManager);
