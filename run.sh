@@ -12,5 +12,9 @@ if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
 fi
 echo "run.sh: no display (neither DISPLAY nor WAYLAND_DISPLAY is set), so Orvel's window cannot open." \
   "Run it on a desktop, or on a virtual display with: xvfb-run -a ./run.sh"
-echo "run.sh: meanwhile, the sensors OrvelDevice finds (ORVEL_SIMULATED_SENSOR=$ORVEL_SIMULATED_SENSOR):"
-build/tools/sensors/orvel-sensors --open
+session=build/demo-session.ldf
+echo "run.sh: meanwhile, a headless acquisition with orvel-cli (ORVEL_SIMULATED_SENSOR=$ORVEL_SIMULATED_SENSOR):"
+build/tools/sensors/orvel-sensors
+build/tools/cli/orvel-cli acquire --scans 5 -o "$session"
+echo "run.sh: saved $session; its plasma parameters (orvel-cli analyse):"
+build/tools/cli/orvel-cli analyse "$session"
