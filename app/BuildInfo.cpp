@@ -1,12 +1,25 @@
 #include "BuildInfo.h"
 
+#include <QCoreApplication>
 #include <QtGlobal>
 
 namespace BuildInfo {
 
+QString versionNumber()
+{
+    return QStringLiteral("%1.%2.%3").arg(versionMajor).arg(versionMinor).arg(versionPatch);
+}
+
 QString versionText()
 {
-    return QStringLiteral("%1.%2.%3 (Build %4)").arg(versionMajor).arg(versionMinor).arg(versionPatch).arg(buildNumber);
+    return QStringLiteral("%1 (Build %2)").arg(versionNumber()).arg(buildNumber);
+}
+
+void registerApplication()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Brisvane"));
+    QCoreApplication::setApplicationName(QStringLiteral("Orvel"));
+    QCoreApplication::setApplicationVersion(versionNumber());
 }
 
 QString description()

@@ -5,3 +5,17 @@ list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/Logger.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Logger.h
 )
+list(APPEND ORVEL_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/CommandLine.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CommandLine.h
+  ${CMAKE_CURRENT_LIST_DIR}/SensorTexts.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SensorTexts.h
+)
+# The main window.
+list(APPEND ORVEL_WIDGET_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/AboutDialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/AboutDialog.h
+  ${CMAKE_CURRENT_LIST_DIR}/MainWin.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/MainWin.h
+  ${CMAKE_CURRENT_LIST_DIR}/MainWinAcquisition.cpp
+)

@@ -62,6 +62,16 @@ int truncatedPosition(double position)
     return int(std::clamp(truncated, double(INT_MIN), double(INT_MAX)));
 }
 
+bool endsScan(const scanResult& frame, bool timeResolved, int lastDelay)
+{
+    return frame.freq > lowBandLimit && (!timeResolved || frame.delay >= lastDelay);
+}
+
+bool completesAcquisition(const scanResult& frame, bool timeResolved, int runScans, int lastDelay)
+{
+    return frame.scan >= runScans && endsScan(frame, timeResolved, lastDelay);
+}
+
 ScanHandler::ScanHandler(orvelDevice* device, QObject* session, bool timeResolved, int runScans, int lastDelay,
                          double scanIntegrationTime, QObject* parent)
     : QObject(parent)
@@ -154,7 +164,7 @@ void ScanHandler::forward(scanResult& result)
         result.position = truncatedPosition(currentPosition);
     emit dataUpdate(result);
     emptyPolls = 0;
-    if (!isComplete(result))
+    if (!completesAcquisition(result, timeResolved, runScans, lastDelay))
         return;
     if (!spatial) {
         running = false;
@@ -170,13 +180,6 @@ void ScanHandler::forward(scanResult& result)
         return;
     }
     moveToCurrentPosition();
-}
-
-bool ScanHandler::isComplete(const scanResult& result) const
-{
-    if (result.scan < runScans || !(result.freq > lowBandLimit))
-        return false;
-    return !timeResolved || result.delay >= lastDelay;
 }
 
 // The drive runs on the user-interface thread: it is asked to move and to read

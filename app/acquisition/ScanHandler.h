@@ -23,6 +23,14 @@ double spatialStep(double start, double step, double end);
 // have been removed (2.9999999999999996 is position 3).
 int truncatedPosition(double position);
 
+// Whether `frame` is the last frame of its scan: a high-band frame (the sensor
+// sends each frame's high band after its low band) at the scan's last delay,
+// `lastDelay`, in time-resolved mode, or at any delay in averaged mode.
+bool endsScan(const scanResult& frame, bool timeResolved, int lastDelay);
+// Whether `frame` completes an acquisition of `runScans` scans: it ends a scan
+// numbered `runScans` or higher.
+bool completesAcquisition(const scanResult& frame, bool timeResolved, int runScans, int lastDelay);
+
 // The acquisition worker of one data scan. It lives on a thread of its own:
 // process() polls the sensor until the acquisition is complete, forwarding
 // every data frame to the session as a scanResult, and in a spatial scan steps
@@ -68,7 +76,6 @@ private:
 
     void getData();
     void forward(scanResult& result);
-    bool isComplete(const scanResult& result) const;
     unsigned long pollPause() const;
     void moveToCurrentPosition();
     void stopOnFailedMove(double lastSeen, double reading);

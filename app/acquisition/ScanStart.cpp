@@ -1,5 +1,6 @@
 #include "acquisition/ScanStart.h"
 
+#include "analysis/LangmuirSettings.h"
 #include "config/ConfigParam.h"
 
 #include <climits>
@@ -66,4 +67,25 @@ ScanStart scanStartFor(const ConfigParam& config)
     }
     start.lastDelay = truncatedInt(period - sync.resolution);
     return start;
+}
+
+void applyScanConfigToAnalysis(const ConfigParam& config, LangmuirSettings& settings)
+{
+    settings.offsetCurrent = config.offsetCurrent;
+    // Stored configurations may hold any count; the derivative's half-width is an int.
+    settings.nDerivativePoints = int(qMin<quint32>(config.initScanDerivativePoints, quint32(INT_MAX)));
+    settings.VsatFactor = config.initScanIonCurrentDrop * 0.01;
+}
+
+QString sensorNotReadyText(int status)
+{
+    switch (status) {
+    case 'I':
+        return QString();
+    case 'S':
+        return QStringLiteral("Sensor is busy, please wait for the situation to resolve, or power cycle the Orvel box");
+    default:
+        return QStringLiteral("Unable to establish communication with sensor.\n Please check sensor connection to probe, "
+                              "if problem persists please power cycle the whole system.\n");
+    }
 }

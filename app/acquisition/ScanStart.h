@@ -4,6 +4,7 @@
 #include <QtGlobal>
 
 class ConfigParam;
+class LangmuirSettings;
 
 // What starting a data scan tells the sensor and the scan worker: the values of
 // the mode frame ("MA" averaged, "MR" time-resolved) and the delay of the
@@ -37,3 +38,15 @@ struct ScanStart
 // none: the window then closes with the sync period, which needs a sync
 // frequency above 0 Hz, otherwise `problem` says so.
 ScanStart scanStartFor(const ConfigParam& config);
+
+// The three analysis settings a scan start takes from the configuration, so
+// that the scan is analysed as it was set up: the current offset, the
+// half-width of the windowed derivative (initScanDerivativePoints) and the
+// fraction of the dI/dV maximum that ends the Vp search (initScanIonCurrentDrop
+// in per cent). The main window and the command line both call this after
+// sending the go frame.
+void applyScanConfigToAnalysis(const ConfigParam& config, LangmuirSettings& settings);
+
+// Why a sensor that answered `status` to the status query cannot start a scan,
+// as the operator is told; empty for 'I' (idle), the one status that can.
+QString sensorNotReadyText(int status);

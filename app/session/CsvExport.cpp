@@ -102,12 +102,9 @@ void writeExportHeader(QTextStream& out, const QString& separator)
     out << '\n';
 }
 
-void writePlasmaParameters(QTextStream& out, const QString& separator, const measuredData& data,
-                           const LangmuirSettings& settings)
+QVector<PlasmaParameterRow> plasmaParameterRows(const measuredData& data, const LangmuirSettings& settings)
 {
-    writeRow(out, separator, QStringLiteral("Plasma Parameters"));
-    writeRow(out, separator, QStringLiteral("Position"), QStringLiteral("Delay (us)"), QStringLiteral("kTe"),
-             QStringLiteral("Jp"), QStringLiteral("Ni"), QStringLiteral("Ld"));
+    QVector<PlasmaParameterRow> rows;
     for (const PositionWrapper& position : data.positions) {
         forEachTimeStep(position, [&](const TimeStep& step) {
             const ScanRecord* record = step.scanRecord();
@@ -115,9 +112,21 @@ void writePlasmaParameters(QTextStream& out, const QString& separator, const mea
                 return;
             ScanRecord scan = *record;
             analyse(scan, settings);
-            const results& r = scan.parameters;
-            writeRow(out, separator, position.position, step.delay(), r.kTe, r.Jp, r.Ni, r.Ldebye);
+            rows.append(PlasmaParameterRow{position.position, step.delay(), scan.parameters, scan.errorText});
         });
+    }
+    return rows;
+}
+
+void writePlasmaParameters(QTextStream& out, const QString& separator, const measuredData& data,
+                           const LangmuirSettings& settings)
+{
+    writeRow(out, separator, QStringLiteral("Plasma Parameters"));
+    writeRow(out, separator, QStringLiteral("Position"), QStringLiteral("Delay (us)"), QStringLiteral("kTe"),
+             QStringLiteral("Jp"), QStringLiteral("Ni"), QStringLiteral("Ld"));
+    for (const PlasmaParameterRow& row : plasmaParameterRows(data, settings)) {
+        const results& r = row.parameters;
+        writeRow(out, separator, row.position, row.delay, r.kTe, r.Jp, r.Ni, r.Ldebye);
     }
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "analysis/results.h"
+
 #include <QString>
+#include <QVector>
 
 class LangmuirSettings;
 class measuredData;
@@ -21,6 +24,22 @@ struct ExportSettings;
 // "Orvel Export File", the software's name and version as registered with the
 // application object, and an empty line.
 void writeExportHeader(QTextStream& out, const QString& separator);
+
+// One row of the plasma-parameter table: an exported time step that has a
+// scan record, analysed afresh.
+struct PlasmaParameterRow
+{
+    int position = 0;   // mm
+    double delay = 0;   // µs
+    results parameters; // of the fresh analysis; NaN where it determined nothing
+    QString errorText;  // of the fresh analysis; empty on success
+};
+
+// The plasma-parameter table of a session: one row per exported time step
+// that has a scan record, in export order, each from a fresh analysis with
+// `settings` on a copy of the record (the session's stored results stay as
+// they were). The export writes these rows; the command line prints them.
+QVector<PlasmaParameterRow> plasmaParameterRows(const measuredData& data, const LangmuirSettings& settings);
 
 // "Plasma Parameters": one row per exported time step that has a scan record:
 // position (mm), delay (µs), kTe, Jp, Ni and the Debye length (m), from a

@@ -9,8 +9,11 @@
 
 #include <QDebug>
 #include <QFileDevice>
+#include <QSaveFile>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
+
+#include <cerrno>
 
 namespace {
 
@@ -410,4 +413,26 @@ bool readSession(QIODevice& device, measuredData& data, ConfigParam& config, Lan
     if (!ok && error)
         *error = reader.error();
     return ok;
+}
+
+// A short write (a full disk) sets no error on the file: the writer's own
+// verdict counts, with errno for the reason.
+SessionSave saveSessionFile(const QString& target, measuredData& data, const ConfigParam& config,
+                            const LangmuirSettings& settings, QString& reason)
+{
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        reason = file.errorString();
+        return SessionSave::NotOpened;
+    }
+    const QString previousFileName = data.fileName;
+    errno = 0;
+    const bool complete = writeSession(file, data, config, settings);
+    const int writeErrno = errno;
+    if (complete && file.commit())
+        return SessionSave::Saved;
+    // Not committed: the temporary file is discarded with `file`.
+    data.fileName = previousFileName;
+    reason = file.error() != QFileDevice::NoError ? file.errorString() : qt_error_string(writeErrno ? writeErrno : EIO);
+    return SessionSave::NotWritten;
 }

@@ -20,6 +20,18 @@ class QIODevice;
 bool writeSession(QIODevice& device, measuredData& data, const ConfigParam& config,
                   const LangmuirSettings& settings, const QDateTime& savedAt = QDateTime::currentDateTime());
 
+// How saving a session file ended.
+enum class SessionSave { Saved, NotOpened, NotWritten };
+
+// Saves the session to the file `target`. The document is written beside the
+// target and renamed over it only when complete, so that a failed or
+// interrupted save leaves an earlier file as it was. On failure `reason` holds
+// the system's explanation, data.fileName keeps its previous value, and the
+// outcome tells whether the file could not be created at all or could not be
+// written in full.
+SessionSave saveSessionFile(const QString& target, measuredData& data, const ConfigParam& config,
+                            const LangmuirSettings& settings, QString& reason);
+
 // Reads a session document from an open device. On success replaces the
 // device ID, comment, positions and file name of `data` (its base level stays),
 // sets `config` and `settings` from their blocks, rebuilds each position's

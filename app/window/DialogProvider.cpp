@@ -1,6 +1,9 @@
 #include "window/DialogProvider.h"
 
+#include <QDesktopServices>
+#include <QDialog>
 #include <QFileDialog>
+#include <QUrl>
 
 void DialogProvider::critical(QWidget* parent, const QString& title, const QString& text)
 {
@@ -10,6 +13,21 @@ void DialogProvider::critical(QWidget* parent, const QString& title, const QStri
 void DialogProvider::warning(QWidget* parent, const QString& title, const QString& text)
 {
     QMessageBox::warning(parent, title, text);
+}
+
+void DialogProvider::about(QWidget* parent, const QString& title, const QString& text)
+{
+    QMessageBox::about(parent, title, text);
+}
+
+int DialogProvider::exec(QDialog& dialog)
+{
+    return dialog.exec();
+}
+
+bool DialogProvider::openUrl(const QUrl& url)
+{
+    return QDesktopServices::openUrl(url);
 }
 
 QString DialogProvider::openFileName(QWidget* parent, const QString& caption, const QString& start,

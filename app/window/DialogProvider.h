@@ -3,6 +3,8 @@
 #include <QMessageBox>
 #include <QString>
 
+class QDialog;
+class QUrl;
 class QWidget;
 
 // The questions and messages the session windows put to the operator, in one
@@ -16,6 +18,15 @@ public:
 
     virtual void critical(QWidget* parent, const QString& title, const QString& text);
     virtual void warning(QWidget* parent, const QString& title, const QString& text);
+    // An information box with the application's icon.
+    virtual void about(QWidget* parent, const QString& title, const QString& text);
+
+    // Runs a modal dialog; QDialog::Accepted or QDialog::Rejected.
+    virtual int exec(QDialog& dialog);
+
+    // Opens a file or location with the desktop's default handler; false when
+    // none could.
+    virtual bool openUrl(const QUrl& url);
 
     // An existing file to read, or an empty name when the operator cancels.
     virtual QString openFileName(QWidget* parent, const QString& caption, const QString& start,

@@ -22,14 +22,11 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSettings>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
 #include <QVBoxLayout>
-
-#include <cerrno>
 
 const char* const PlotManager::settingsGroup = "PlotSettings";
 const char* const PlotManager::saveFolderKey = "SaveFileFolder";
@@ -333,29 +330,15 @@ QString PlotManager::chooseSaveTarget(bool asNewName)
     return chosen;
 }
 
-// Written beside the target and renamed over it only when complete, so that a
-// failed or interrupted save leaves the previous file as it was. A short write
-// (a full disk) sets no error on the file: the writer's own verdict counts.
 bool PlotManager::writeSessionFile(const QString& target)
 {
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        m_dialogs->critical(this, applicationTitle(),
-                            fileError("Cannot write file [%1]\nError code: %2\n", target, file.errorString()));
-        return false;
-    }
-    const QString previousFileName = m_data.fileName;
-    errno = 0;
-    const bool complete = writeSession(file, m_data, m_config, *m_settings);
-    const int writeErrno = errno;
-    if (complete && file.commit())
+    QString reason;
+    const SessionSave outcome = saveSessionFile(target, m_data, m_config, *m_settings, reason);
+    if (outcome == SessionSave::Saved)
         return true;
-    // Not committed: the temporary file is discarded with `file`.
-    m_data.fileName = previousFileName;
-    const QString reason = file.error() != QFileDevice::NoError ? file.errorString()
-                                                                : qt_error_string(writeErrno ? writeErrno : EIO);
-    m_dialogs->critical(this, applicationTitle(),
-                        fileError("Cannot close file [%1]\nError code: %2\n", target, reason));
+    const char* pattern = outcome == SessionSave::NotOpened ? "Cannot write file [%1]\nError code: %2\n"
+                                                            : "Cannot close file [%1]\nError code: %2\n";
+    m_dialogs->critical(this, applicationTitle(), fileError(pattern, target, reason));
     return false;
 }
 

@@ -4,6 +4,7 @@
 
 #include "acquisition/ModeFrame.h"
 #include "acquisition/ScanStart.h"
+#include "analysis/LangmuirSettings.h"
 #include "config/ConfigParam.h"
 
 #include "orvelDevice.h"
@@ -178,6 +179,36 @@ private slots:
             QCOMPARE(received.front().delay, 100);
             QCOMPARE(received.back().delay, start.lastDelay);
         }
+    }
+
+    // The window and the command line both take these three from the
+    // configuration at a scan start; the other analysis settings stay.
+    void theScanStartsAnalysisSettings()
+    {
+        ConfigParam config;
+        config.offsetCurrent = -3.5e-6;
+        config.initScanDerivativePoints = 7;
+        config.initScanIonCurrentDrop = 65;
+        LangmuirSettings settings;
+        settings.probe_radius = 0.001;
+        applyScanConfigToAnalysis(config, settings);
+        QCOMPARE(settings.offsetCurrent, -3.5e-6);
+        QCOMPARE(settings.nDerivativePoints, 7);
+        QCOMPARE(settings.VsatFactor, 0.65);
+        QCOMPARE(settings.probe_radius, 0.001);
+
+        // A stored count beyond an int does not turn negative.
+        config.initScanDerivativePoints = 4000000000u;
+        applyScanConfigToAnalysis(config, settings);
+        QCOMPARE(settings.nDerivativePoints, std::numeric_limits<int>::max());
+    }
+
+    void onlyAnIdleSensorCanStartAScan()
+    {
+        QCOMPARE(sensorNotReadyText('I'), QString());
+        QVERIFY(sensorNotReadyText('S').startsWith(QStringLiteral("Sensor is busy")));
+        for (int status : {int('B'), int('E'), -1})
+            QVERIFY(sensorNotReadyText(status).startsWith(QStringLiteral("Unable to establish communication with sensor.\n")));
     }
 };
 

@@ -1,0 +1,215 @@
+#pragma once
+
+#include "config/ConfigParam.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QList>
+#include <QStringList>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+class DialogProvider;
+class PlotManager;
+class QAction;
+class QFrame;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QThread;
+class ScanHandler;
+class orvelDevice;
+
+// The program's main window. Every measurement session is one tabbed
+// sub-window of its session area, holding a session window (PlotManager);
+// the menu commands act on the current session, which follows the active
+// sub-window. A current session always exists: when the last sub-window
+// closes, a fresh hidden one takes its place and the next new session reuses it.
+//
+// The window also connects the sensor, watches its status once a second,
+// starts and stops data scans on a worker thread, and keeps the open folder,
+// the last export file and the dialog path in the settings store.
+class MainWin : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // Settings store group and keys of the remembered paths.
+    static const char* const settingsGroup;
+    static const char* const dialogPathKey;
+    static const char* const exportFileNameKey;
+    static const char* const openFileNameKey;
+
+    static constexpr int sensorPollIntervalMs = 1000;
+    static constexpr int connectAttempts = 10;
+
+    explicit MainWin(QWidget* parent = nullptr);
+    ~MainWin() override;
+
+    // Where message boxes and dialogs go, for this window and every session;
+    // the standard provider opens the toolkit's dialogs. Not owned.
+    void setDialogProvider(DialogProvider* dialogs);
+
+    // Opens a session file named on the command line in a new session: true
+    // when it loaded (the session is then current); on failure the new session
+    // is closed again after the loader has told the user why.
+    bool openSessionFile(const QString& fileName);
+
+    PlotManager* currentSession() const { return m_currentSession; }
+    QMdiArea* sessionArea() const { return m_area; }
+    int openSessionCount() const { return m_openSessions; }
+    bool advancedMode() const { return m_advancedMode; }
+    bool isConnected() const { return m_sensor != nullptr; }
+    bool isScanning() const { return !m_scanHandler.isNull(); }
+    // Errors the user was told about (export failures), newest first; emptied
+    // whenever the sensor gets connected.
+    const QStringList& errorMessages() const { return m_errorMessages; }
+    QString openFolder() const { return m_openFolder; }
+    QString exportFileName() const { return m_exportFileName; }
+
+signals:
+    void connectingFirstSession();
+
+public slots:
+    void setWidgetStates();
+    void sessionChange(QMdiSubWindow* window);
+    void testConnection();
+    void updateSensorState();
+    void sensorDisconnected();
+    void scan();
+    void scanDone();
+    void railPositionUpdate(double mm);
+    void actionConnectSlot();
+    void actionScanSlot(bool checked);
+    PlotManager* createSession();
+    void closeSession(PlotManager* session);
+    void saveSession();
+    void saveAsSession();
+    void exportData();
+    void loadSession();
+    void loadBaseLevel();
+    void setBaseLevel();
+    void unsetBaseLevel();
+    void help();
+    void aboutHardware();
+    void setAdvMode();
+    void showLangmuirSettings();
+    void showConfigPanel();
+    void editEEDFTable();
+    void toggleMasterMode(bool checked);
+    void about();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    // Construction.
+    void buildActions();
+    void buildMenus();
+    void buildStatusBar();
+    void buildSessionArea();
+    void buildDecoration();
+    void placeDecoration();
+    void makeRoomFor(QMdiSubWindow* window);
+    void connectActions();
+    void readRememberedPaths();
+    void writeRememberedPaths() const;
+
+    // Sessions.
+    PlotManager* newSessionWindow();
+    QMdiSubWindow* subWindowOf(const PlotManager* session) const;
+    static PlotManager* sessionOf(QMdiSubWindow* window);
+    void forEachSession(const std::function<void(PlotManager&)>& apply) const;
+    void applyAreaRules();
+    bool hasSubWindow() const { return m_openSessions > 0; }
+    PlotManager* nextCurrentSession();
+    bool loadIntoNewSession(const QString& fileName);
+    bool closeAllSessions();
+
+    // Acquisition.
+    void connectSensor();
+    bool tryOpenSensor();
+    void disconnectSensor();
+    void setSessionsConnected(bool connected);
+    void setNotConnected();
+    PlotManager* acquiringSession() const;
+    bool startScan(PlotManager& session);
+    bool prepareDrive(const ConfigParam& config);
+    void discardStaleFrames();
+    void launchWorker(ScanHandler* worker, const ConfigParam& config);
+    void requestScanStop();
+    void forgetScan();
+    void showScanStopped();
+    void releaseSensor();
+    void waitForWorkers();
+    void forgetFinishedWorkers();
+    void shutDownAcquisition();
+
+    DialogProvider* m_dialogs;
+    ConfigParam m_defaultConfig;
+
+    QMdiArea* m_area = nullptr;
+    PlotManager* m_currentSession = nullptr;
+    // The session whose panels were last shown as the active one.
+    QPointer<PlotManager> m_activeSession;
+    int m_openSessions = 0;
+    int m_sessionCounter = 0;
+    bool m_advancedMode = false;
+
+    QString m_dialogPath;
+    QString m_exportFileName;
+    QString m_openFolder;
+    QStringList m_errorMessages;
+
+    QAction* m_actionNewSession = nullptr;
+    QAction* m_actionOpenSession = nullptr;
+    QAction* m_actionSaveSession = nullptr;
+    QAction* m_actionSaveAsSession = nullptr;
+    QAction* m_actionExport = nullptr;
+    QAction* m_actionExit = nullptr;
+    QAction* m_actionCopy = nullptr;
+    QAction* m_actionConnect = nullptr;
+    QAction* m_actionScan = nullptr;
+    QAction* m_actionMove = nullptr;
+    QAction* m_actionSetBaseLevel = nullptr;
+    QAction* m_actionLoadBaseLevel = nullptr;
+    QAction* m_actionUnsetBaseLevel = nullptr;
+    QAction* m_actionMasterMode = nullptr;
+    QAction* m_actionHelp = nullptr;
+    QAction* m_actionAbout = nullptr;
+    QAction* m_actionAboutHardware = nullptr;
+    QAction* m_actionCalibrate = nullptr;
+    QAction* m_actionClean = nullptr;
+    QAction* m_actionAboutQt = nullptr;
+    QAction* m_actionEditEedfTable = nullptr;
+    QAction* m_actionInputUserVp = nullptr;
+
+    QLabel* m_positionLabel = nullptr;
+    QLabel* m_connectionLabel = nullptr;
+    QFrame* m_topLine = nullptr;
+    QFrame* m_bottomLine = nullptr;
+    QLabel* m_logo = nullptr;
+
+    // The open sensor; null while not connected.
+    std::unique_ptr<orvelDevice> m_sensor;
+    QTimer m_sensorTimer;
+    // The worker of the scan in progress; null when none runs (also once a
+    // stop has been requested). Workers and their threads are deleted once
+    // the threads have finished, and the pointers clear themselves.
+    QPointer<ScanHandler> m_scanHandler;
+    // Every worker started and not yet cleaned up; a stopped one may still
+    // be finishing its last poll when the next scan starts.
+    struct WorkerRun
+    {
+        QPointer<ScanHandler> worker;
+        QPointer<QThread> thread;
+    };
+    QList<WorkerRun> m_workerRuns;
+    // The session the running scan feeds.
+    QPointer<PlotManager> m_scanSession;
+};

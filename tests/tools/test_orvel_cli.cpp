@@ -1,0 +1,485 @@
+// orvel-cli end to end: the built program, run as a user runs it, against the
+// simulated plasma sensor. Acquisitions must read the model's plasma, file one
+// frame per delay, keep what arrived when the sensor is lost or the scan is
+// interrupted, and the analysis must agree with the export.
+
+#include "acquisition/measuredData.h"
+#include "analysis/LangmuirSettings.h"
+#include "config/ConfigParam.h"
+#include "session/SessionFile.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QtTest>
+
+#include <csignal>
+#include <cmath>
+
+namespace {
+
+// The model's plasma as the test environment leaves it (argon defaults).
+constexpr double modelKTe = 3.0;
+constexpr double modelIonSaturation = 1e-3;
+
+struct Run
+{
+    QProcess::ExitStatus status = QProcess::CrashExit;
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+using Environment = QList<QPair<QString, QString>>;
+
+void startCli(QProcess& process, const QStringList& arguments, const Environment& extra)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const auto& entry : extra)
+        environment.insert(entry.first, entry.second);
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(ORVEL_CLI_PATH), arguments);
+}
+
+Run finish(QProcess& process)
+{
+    Run run;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        run.err = QStringLiteral("<orvel-cli did not finish>");
+        return run;
+    }
+    run.status = process.exitStatus();
+    run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+Run runCli(const QStringList& arguments, const Environment& extra = {})
+{
+    QProcess process;
+    startCli(process, arguments, extra);
+    return finish(process);
+}
+
+QByteArray describe(const Run& run)
+{
+    return QStringLiteral("exit %1 (%2)\nstdout: %3\nstderr: %4")
+        .arg(run.exitCode)
+        .arg(run.status == QProcess::NormalExit ? "normal" : "crashed")
+        .arg(run.out, run.err)
+        .toUtf8();
+}
+
+#define CHECK_EXIT(run, code)                                                                                 \
+    QVERIFY2((run).status == QProcess::NormalExit && (run).exitCode == (code), describe(run).constData())
+
+struct Session
+{
+    measuredData data;
+    ConfigParam config;
+    LangmuirSettings settings;
+};
+
+bool readSessionFile(const QString& path, Session& session)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly | QIODevice::Text)
+           && readSession(file, session.data, session.config, session.settings);
+}
+
+int frameCount(const measuredData& data)
+{
+    int frames = 0;
+    for (const PositionWrapper& position : data.positions)
+        for (const ScanGroup& group : position.scans)
+            frames += group.Delays200.size() + group.Delays400.size();
+    return frames;
+}
+
+// The rows of `analyse --csv` below its header, split into fields.
+QVector<QStringList> csvRows(const QString& text)
+{
+    QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QVector<QStringList> rows;
+    if (lines.isEmpty() || lines.takeFirst() != QLatin1String("position,delay_us,kTe,Jp,Ni,Ld,error"))
+        return rows;
+    for (const QString& line : lines)
+        rows.append(line.split(QLatin1Char(',')));
+    return rows;
+}
+
+// The rows of an export's plasma-parameter table, split at `separator`: the
+// lines of six fields below its title and column titles.
+QVector<QStringList> exportedParameterRows(const QString& text, const QString& separator)
+{
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    QVector<QStringList> rows;
+    const int title = lines.indexOf(QStringLiteral("Plasma Parameters"));
+    if (title < 0)
+        return rows;
+    for (int i = title + 2; i < lines.size(); ++i) {
+        const QStringList fields = lines[i].split(separator);
+        if (fields.size() != 6)
+            break;
+        rows.append(fields);
+    }
+    return rows;
+}
+
+QString fileText(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly | QIODevice::Text) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+double probeArea(const LangmuirSettings& settings)
+{
+    return M_PI * settings.probe_radius * settings.probe_radius;
+}
+
+// The number the summary line gives before " frames".
+int savedFrames(const QString& summary)
+{
+    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("(\\d+) frames")).match(summary);
+    return match.hasMatch() ? match.captured(1).toInt() : -1;
+}
+
+} // namespace
+
+class TestOrvelCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QCOMPARE(qgetenv("ORVEL_SIMULATED_SENSOR"), QByteArray("1"));
+        QVERIFY2(QFile::exists(QStringLiteral(ORVEL_CLI_PATH)), ORVEL_CLI_PATH);
+        QCoreApplication::setOrganizationName(QStringLiteral("Brisvane"));
+        QCoreApplication::setApplicationName(QStringLiteral("Orvel"));
+    }
+
+    // Each test starts from an empty settings store: the configuration's defaults.
+    void init() { QSettings().clear(); }
+
+    void versionHelpAndSensors()
+    {
+        Run run = runCli({QStringLiteral("--version")});
+        CHECK_EXIT(run, 0);
+        QCOMPARE(run.out, QStringLiteral("orvel-cli 1.5.0\n"));
+
+        run = runCli({QStringLiteral("acquire"), QStringLiteral("--help")});
+        CHECK_EXIT(run, 0);
+        QVERIFY(run.out.startsWith(QStringLiteral("Usage: orvel-cli [options] acquire")));
+        for (const char* option : {"--scans", "--time-resolved", "--integration-time", "--sync-frequency", "--output"})
+            QVERIFY2(run.out.contains(QLatin1String(option)), option);
+
+        run = runCli({QStringLiteral("sensors")});
+        CHECK_EXIT(run, 0);
+        QVERIFY2(QRegularExpression(QStringLiteral("^SIM0001 +available\\n$")).match(run.out).hasMatch(),
+                 qPrintable(run.out));
+    }
+
+    void averagedAcquisitionReadsTheModelsPlasma()
+    {
+        const Run acquire = runCli({QStringLiteral("acquire"), QStringLiteral("--scans"), QStringLiteral("10"),
+                                    QStringLiteral("-o"), QStringLiteral("averaged.ldf")});
+        CHECK_EXIT(acquire, 0);
+        QCOMPARE(acquire.out, QStringLiteral("Saved 20 frames (10 of 10 scans) to averaged.ldf\n"));
+        // Not a terminal: no progress bar, and no debug lines of the worker.
+        QCOMPARE(acquire.err, QString());
+
+        Session session;
+        QVERIFY(readSessionFile(QStringLiteral("averaged.ldf"), session));
+        QCOMPARE(session.data.deviceID, QStringLiteral("SIM0001"));
+        QCOMPARE(frameCount(session.data), 20);
+        QCOMPARE(session.config.syncParam.bUseSyncScan, false);
+
+        const Run analyse = runCli({QStringLiteral("analyse"), QStringLiteral("--csv"), QStringLiteral("averaged.ldf")});
+        CHECK_EXIT(analyse, 0);
+        QCOMPARE(analyse.err, QString()); // the analysis' own debug lines stay off
+        const QVector<QStringList> rows = csvRows(analyse.out);
+        QCOMPARE(rows.size(), 1); // the averaged time step of the one position
+        QCOMPARE(rows[0].size(), 7);
+        QCOMPARE(rows[0][0], QStringLiteral("0"));
+        QCOMPARE(rows[0][1], QStringLiteral("0"));
+        QCOMPARE(rows[0][6], QString());
+        const double kTe = rows[0][2].toDouble();
+        const double Jp = rows[0][3].toDouble();
+        const double modelJp = modelIonSaturation / probeArea(session.settings);
+        qInfo("orvel-cli analyse: kTe %.4g eV (model %.4g eV, %+.1f %%), Jp %.6g A/m2 (model %.6g A/m2, %+.2f %%)",
+              kTe, modelKTe, 100 * (kTe / modelKTe - 1), Jp, modelJp, 100 * (Jp / modelJp - 1));
+        QVERIFY(std::abs(kTe / modelKTe - 1) < 0.3);
+        QVERIFY(std::abs(Jp / modelJp - 1) < 0.02);
+
+        // The human-readable table shows the same values.
+        const Run table = runCli({QStringLiteral("analyse"), QStringLiteral("averaged.ldf")});
+        CHECK_EXIT(table, 0);
+        const QStringList lines = table.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines[0].startsWith(QStringLiteral("Position")));
+        QCOMPARE(lines[1].split(QLatin1Char(' '), Qt::SkipEmptyParts),
+                 QStringList({QStringLiteral("0"), QStringLiteral("0"), QString::number(kTe, 'g', 6),
+                              QString::number(Jp, 'g', 6), QString::number(rows[0][4].toDouble(), 'g', 6),
+                              QString::number(rows[0][5].toDouble(), 'g', 6)}));
+
+        // QT_LOGGING_RULES brings the analysis' diagnostics back, on standard error only.
+        const Run verbose = runCli({QStringLiteral("analyse"), QStringLiteral("--csv"), QStringLiteral("averaged.ldf")},
+                                   {{QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("orvel.analysis.debug=true")}});
+        CHECK_EXIT(verbose, 0);
+        QCOMPARE(verbose.out, analyse.out);
+        QVERIFY(verbose.err.contains(QStringLiteral("Iteration")));
+    }
+
+    // The configuration comes from the settings store, overridden by the
+    // options; the scan start overwrites three analysis settings from it.
+    void timeResolvedAcquisitionFilesOneFramePerDelay()
+    {
+        ConfigParam stored;
+        stored.syncParam.bUseSyncScan = true;
+        stored.syncParam.resolvedInteg = 1000; // a sync period of 1000 us
+        stored.syncParam.resolution = 50;
+        stored.dataScanRunScans = 5;
+        stored.offsetCurrent = 2e-6;
+        stored.initScanDerivativePoints = 4;
+        stored.initScanIonCurrentDrop = 70;
+        stored.spatParam.bUseSpatScan = true; // no drive here: scanned where the probe stands
+        stored.saveSettings();
+
+        const Run acquire = runCli({QStringLiteral("acquire"), QStringLiteral("--scans"), QStringLiteral("2"),
+                                    QStringLiteral("--resolution"), QStringLiteral("100"), QStringLiteral("-o"),
+                                    QStringLiteral("resolved.ldf")});
+        CHECK_EXIT(acquire, 0);
+        QCOMPARE(acquire.out, QStringLiteral("Saved 40 frames (2 of 2 scans) to resolved.ldf\n"));
+        QCOMPARE(acquire.err, QStringLiteral("orvel-cli: the command line drives no linear drive; scanning at the "
+                                             "current position only\n"));
+
+        Session session;
+        QVERIFY(readSessionFile(QStringLiteral("resolved.ldf"), session));
+        QCOMPARE(session.config.syncParam.bUseSyncScan, true);
+        QCOMPARE(session.config.syncParam.resolution, 100.0);
+        QCOMPARE(session.config.dataScanRunScans, 2u);
+        QCOMPARE(session.config.spatParam.bUseSpatScan, false);
+        QCOMPARE(session.settings.offsetCurrent, 2e-6);
+        QCOMPARE(session.settings.nDerivativePoints, 4);
+        QCOMPARE(session.settings.VsatFactor, 0.7);
+        QCOMPARE(session.data.positions.size(), 1);
+        const PositionWrapper& position = session.data.positions[0];
+        QCOMPARE(position.scans.size(), 2);
+        for (const ScanGroup& group : position.scans) {
+            for (const QVector<DelayWrapper>* band : {&group.Delays200, &group.Delays400}) {
+                QCOMPARE(band->size(), 10);
+                for (int d = 0; d < 10; ++d)
+                    QCOMPARE(band->at(d).delay, float(100 * d));
+            }
+        }
+    }
+
+    void analyseAndExportAgree()
+    {
+        QVERIFY(runCli({QStringLiteral("acquire"), QStringLiteral("--scans"), QStringLiteral("3"),
+                        QStringLiteral("--sync-frequency"), QStringLiteral("2000"), QStringLiteral("--resolution"),
+                        QStringLiteral("50"), QStringLiteral("-o"), QStringLiteral("agree.ldf")})
+                    .exitCode
+                == 0);
+        const Run analyse = runCli({QStringLiteral("analyse"), QStringLiteral("--csv"), QStringLiteral("agree.ldf")});
+        CHECK_EXIT(analyse, 0);
+        const QString separator = QStringLiteral(" | ");
+        const Run exported = runCli({QStringLiteral("export"), QStringLiteral("agree.ldf"), QStringLiteral("-o"),
+                                     QStringLiteral("agree.csv"), QStringLiteral("--header"), QStringLiteral("--params"),
+                                     QStringLiteral("--iv"), QStringLiteral("--separator"), separator});
+        CHECK_EXIT(exported, 0);
+        QCOMPARE(exported.out, QString());
+        const QString text = fileText(QStringLiteral("agree.csv"));
+        QVERIFY(text.startsWith(QStringLiteral("Orvel Export File\nSoftware | Orvel\nSoftware Version | 1.5.0\n\n")));
+        QVERIFY(text.contains(QStringLiteral("\nIV Interpolated Data\nPosition | 0\nDelay (us)  | 0\nCorrected\n")));
+
+        // 500 us period in steps of 50 us: ten time steps, averaged over three scans.
+        const QVector<QStringList> analysed = csvRows(analyse.out);
+        const QVector<QStringList> table = exportedParameterRows(text, separator);
+        QCOMPARE(analysed.size(), 10);
+        QCOMPARE(table.size(), analysed.size());
+        for (int i = 0; i < table.size(); ++i) {
+            QCOMPARE(analysed[i].size(), 7);
+            QCOMPARE(analysed[i][6], QString());
+            QCOMPARE(analysed[i][1], QString::number(50 * i));
+            QStringList sixDigits{analysed[i][0]};
+            for (int c = 1; c < 6; ++c)
+                sixDigits << QString::number(analysed[i][c].toDouble(), 'g', 6);
+            QCOMPARE(table[i], sixDigits);
+        }
+    }
+
+    void anAnalysisErrorShowsInItsRow()
+    {
+        // Without a drive the probe sweeps no voltage: there is no IV curve to read.
+        const Environment undriven{{QStringLiteral("ORVEL_SIM_AMPLITUDE"), QStringLiteral("0")}};
+        const Run acquire = runCli({QStringLiteral("acquire"), QStringLiteral("--scans"), QStringLiteral("1"),
+                                    QStringLiteral("-o"), QStringLiteral("undriven.ldf")},
+                                   undriven);
+        CHECK_EXIT(acquire, 0);
+        const Run analyse = runCli({QStringLiteral("analyse"), QStringLiteral("--csv"), QStringLiteral("undriven.ldf")});
+        CHECK_EXIT(analyse, 0);
+        const QVector<QStringList> rows = csvRows(analyse.out);
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].mid(2, 4), QStringList({"nan", "nan", "nan", "nan"}));
+        QVERIFY2(!rows[0][6].isEmpty(), qPrintable(analyse.out));
+    }
+
+    void aLostSensorStillSavesWhatArrived()
+    {
+        const Run run = runCli({QStringLiteral("acquire"), QStringLiteral("--scans"), QStringLiteral("10"),
+                                QStringLiteral("-o"), QStringLiteral("lost.ldf")},
+                               {{QStringLiteral("ORVEL_SIM_DISCONNECT_AFTER"), QStringLiteral("7")}});
+        CHECK_EXIT(run, 1);
+        QCOMPARE(run.err, QStringLiteral("orvel-cli: the sensor was lost during the scan; the 7 frames (3 of 10 "
+                                         "scans) received were saved to lost.ldf\n"));
+        Session session;
+        QVERIFY(readSessionFile(QStringLiteral("lost.ldf"), session));
+        QCOMPARE(frameCount(session.data), 7);
+        QCOMPARE(session.data.positions[0].scans.size(), 4);
+    }
+
+    void aSensorFallingSilentEndsTheScanAsIncomplete()
+    {
+        // The high-band frame of the only scan is lost to a garbled transfer:
+        // the scan is never complete, and the worker gives up on the silence.
+        const Run run = runCli({QStringLiteral("acquire"), QStringLiteral("--scans"), QStringLiteral("1"),
+                                QStringLiteral("-o"), QStringLiteral("silent.ldf")},
+                               {{QStringLiteral("ORVEL_SIM_GARBLE_FRAME"), QStringLiteral("2")}});
+        CHECK_EXIT(run, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("the sensor stopped sending before the scan was complete; the 1 "
+                                                 "frames (0 of 1 scans) received were saved to silent.ldf")),
+                 describe(run).constData());
+        Session session;
+        QVERIFY(readSessionFile(QStringLiteral("silent.ldf"), session));
+        QCOMPARE(frameCount(session.data), 1);
+    }
+
+    void aStopSignalEndsTheScanAndSavesIt_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("Ctrl+C") << int(SIGINT) << "SIGINT";
+        QTest::newRow("SIGTERM") << int(SIGTERM) << "SIGTERM";
+    }
+
+    void aStopSignalEndsTheScanAndSavesIt()
+    {
+        QFETCH(int, signalNumber);
+        QFETCH(QString, name);
+        // 500 scans at a frame every 20 ms would take 20 s.
+        QProcess process;
+        startCli(process,
+                 {QStringLiteral("acquire"), QStringLiteral("--scans"), QStringLiteral("500"), QStringLiteral("-o"),
+                  QStringLiteral("stopped.ldf")},
+                 {{QStringLiteral("ORVEL_SIM_FRAME_INTERVAL_MS"), QStringLiteral("20")}});
+        QVERIFY(process.waitForStarted());
+        QTest::qWait(1000);
+        QCOMPARE(::kill(pid_t(process.processId()), signalNumber), 0);
+        const Run run = finish(process);
+        CHECK_EXIT(run, 0);
+        QVERIFY2(run.out.startsWith(QStringLiteral("Scan stopped by %1; saved ").arg(name)), qPrintable(run.out));
+        const int saved = savedFrames(run.out);
+        QVERIFY2(saved > 0 && saved < 1000, qPrintable(run.out));
+        Session session;
+        QVERIFY(readSessionFile(QStringLiteral("stopped.ldf"), session));
+        QCOMPARE(frameCount(session.data), saved);
+    }
+
+    void badArgumentsAreRejectedBeforeAnythingRuns_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        const QString o = QStringLiteral("-o"), file = QStringLiteral("never.ldf");
+        QTest::newRow("no command") << QStringList() << "no command given";
+        QTest::newRow("unknown command") << QStringList{"frobnicate"} << "unknown command \"frobnicate\"";
+        QTest::newRow("unknown option") << QStringList{"acquire", "--bogus", o, file} << "Unknown option 'bogus'";
+        QTest::newRow("no output") << QStringList{"acquire", "--scans", "3"} << "-o FILE.ldf";
+        QTest::newRow("no scans") << QStringList{"acquire", "--scans", "0", o, file}
+                                  << "--scans takes a whole number from 1 to 10000, not \"0\"";
+        QTest::newRow("fraction of a scan") << QStringList{"acquire", "--scans", "2.5", o, file}
+                                            << "--scans takes a whole number";
+        QTest::newRow("scans not a number") << QStringList{"acquire", "--scans", "many", o, file}
+                                            << "not \"many\"";
+        QTest::newRow("integration time out of range") << QStringList{"acquire", "--integration-time", "100", o, file}
+                                                       << "--integration-time takes a number from 200 to 5000";
+        QTest::newRow("sync frequency not a number") << QStringList{"acquire", "--sync-frequency", "nan", o, file}
+                                                     << "--sync-frequency takes a number from 20 to 200000";
+        QTest::newRow("two modes") << QStringList{"acquire", "--averaged", "--time-resolved", o, file}
+                                   << "choose either an averaged scan";
+        QTest::newRow("mixed mode options") << QStringList{"acquire", "--integration-time", "300", "--start", "10", o, file}
+                                            << "choose either an averaged scan";
+        QTest::newRow("window ends before it starts") << QStringList{"acquire", "--start", "500", "--end", "400", o, file}
+                                                      << "the window ends (--end 400 us) before it starts";
+        QTest::newRow("stray argument") << QStringList{"acquire", "extra", o, file} << "unexpected argument \"extra\"";
+        QTest::newRow("analyse without file") << QStringList{"analyse"} << "name one session file to analyse";
+        QTest::newRow("analyse two files") << QStringList{"analyse", "a.ldf", "b.ldf"}
+                                           << "name one session file to analyse";
+        QTest::newRow("export without output") << QStringList{"export", "a.ldf", "--params"} << "-o OUT.csv";
+        QTest::newRow("export of nothing") << QStringList{"export", "a.ldf", o, "never.csv"}
+                                           << "choose what to export: --header, --params and/or --iv";
+        QTest::newRow("empty separator") << QStringList{"export", "a.ldf", o, "never.csv", "--header", "--separator", ""}
+                                         << "the separator must not be empty";
+        QTest::newRow("sensors with argument") << QStringList{"sensors", "SIM0001"} << "unexpected argument";
+    }
+
+    void badArgumentsAreRejectedBeforeAnythingRuns()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        const Run run = runCli(arguments);
+        CHECK_EXIT(run, 2);
+        QCOMPARE(run.out, QString());
+        QVERIFY2(run.err.contains(message), describe(run).constData());
+        QVERIFY2(run.err.contains(QStringLiteral("--help' for more information")), describe(run).constData());
+        QVERIFY(!QFile::exists(QStringLiteral("never.ldf")));
+        QVERIFY(!QFile::exists(QStringLiteral("never.csv")));
+    }
+
+    void unreadableAndUnwritableFilesGiveClearErrors_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing session") << QStringList{"analyse", "missing.ldf"}
+                                         << "cannot open \"missing.ldf\": No such file or directory";
+        QTest::newRow("folder as session") << QStringList{"analyse", "folder"} << "cannot open \"folder\"";
+        QTest::newRow("not a session") << QStringList{"analyse", "--csv", "notes.ldf"}
+                                       << "\"notes.ldf\" is not a readable session file";
+        QTest::newRow("export of not a session") << QStringList{"export", "notes.ldf", "-o", "never.csv", "--params"}
+                                                 << "\"notes.ldf\" is not a readable session file";
+        QTest::newRow("export into a missing folder")
+            << QStringList{"export", "empty.ldf", "-o", "missing/out.csv", "--header"}
+            << "[ERROR] Export Data: Failed to open file 'missing/out.csv' for writing";
+        QTest::newRow("acquire into a missing folder") << QStringList{"acquire", "-o", "missing/never.ldf"}
+                                                       << "cannot write \"missing/never.ldf\"";
+        QTest::newRow("acquire onto a folder") << QStringList{"acquire", "-o", "folder"} << "cannot write \"folder\"";
+    }
+
+    void unreadableAndUnwritableFilesGiveClearErrors()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        QVERIFY(QDir().mkpath(QStringLiteral("folder")));
+        QFile notes(QStringLiteral("notes.ldf"));
+        QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("measured on Tuesday\n") > 0);
+        notes.close();
+        Session empty;
+        QString reason;
+        QCOMPARE(saveSessionFile(QStringLiteral("empty.ldf"), empty.data, empty.config, empty.settings, reason),
+                 SessionSave::Saved);
+
+        const Run run = runCli(arguments);
+        CHECK_EXIT(run, 1);
+        QCOMPARE(run.out, QString());
+        QVERIFY2(run.err.startsWith(QStringLiteral("orvel-cli: ")) && run.err.contains(message),
+                 describe(run).constData());
+        QVERIFY(!QFile::exists(QStringLiteral("never.csv")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOrvelCli)
+#include "test_orvel_cli.moc"

@@ -1,0 +1,44 @@
+// orvel-cli sensors: the devices on the USB buses (or the simulated bus), one
+// line each: serial and availability.
+
+#include "CommandLine.h"
+#include "Commands.h"
+
+#include "orvelDevice.h"
+
+#include <QCommandLineParser>
+#include <QTextStream>
+
+#include <vector>
+
+namespace cli {
+
+int runSensors(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Lists every USB device with its serial and whether its sensor is available (not held by a program).\n"
+        "With ORVEL_SIMULATED_SENSOR set, the simulated bus is listed instead."));
+    parser.addPositionalArgument(QStringLiteral("sensors"), QStringLiteral("the command"), QStringLiteral("sensors"));
+    if (const auto exit = parseArguments(parser, arguments, QStringLiteral("sensors")))
+        return *exit;
+    if (!operands(parser).isEmpty())
+        return usageError(QStringLiteral("sensors"),
+                          QStringLiteral("unexpected argument \"%1\"").arg(operands(parser).first()));
+
+    std::vector<device_item> devices;
+    orvelDevice::getDeviceList(devices);
+    if (devices.empty()) {
+        err() << "No USB devices found.\n";
+        err().flush();
+        return Success;
+    }
+    for (const device_item& item : devices) {
+        const QString serial = item.serial[0] ? QString::fromLatin1(item.serial) : QStringLiteral("(no serial)");
+        out() << serial.leftJustified(20) << ' ' << (item.available ? "available" : "in use") << '\n';
+    }
+    out().flush();
+    return Success;
+}
+
+} // namespace cli
