@@ -8,6 +8,8 @@
 #include "config/ConfigParam.h"
 #include "session/SessionFile.h"
 
+#include "support/FileSizeLimit.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
@@ -357,6 +359,32 @@ private slots:
         Session session;
         QVERIFY(readSessionFile(QStringLiteral("silent.ldf"), session));
         QCOMPARE(frameCount(session.data), 1);
+    }
+
+    void aFullDiskKeepsThePreviousFileAndSaysSo()
+    {
+        CHECK_EXIT(runCli({QStringLiteral("acquire"), QStringLiteral("--scans"), QStringLiteral("1"),
+                           QStringLiteral("-o"), QStringLiteral("full.ldf")}),
+                   0);
+        const QByteArray before = fileText(QStringLiteral("full.ldf")).toUtf8();
+        QVERIFY(!before.isEmpty());
+
+        // Ten scans need more room than the disk has left.
+        QProcess process;
+        {
+            const FileSizeLimit limit(rlim_t(before.size()) + 4096);
+            startCli(process, {QStringLiteral("acquire"), QStringLiteral("--scans"), QStringLiteral("10"),
+                               QStringLiteral("-o"), QStringLiteral("full.ldf")},
+                     {});
+            QVERIFY(process.waitForStarted());
+        }
+        const Run run = finish(process);
+        CHECK_EXIT(run, 1);
+        QCOMPARE(run.err, QStringLiteral("orvel-cli: the session could not be saved to \"full.ldf\" (File too large); "
+                                         "the 20 frames (10 of 10 scans) received are lost\n"));
+        QCOMPARE(fileText(QStringLiteral("full.ldf")).toUtf8(), before);
+        QCOMPARE(QDir().entryList({QStringLiteral("full.ldf*")}, QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("full.ldf")});
     }
 
     void aStopSignalEndsTheScanAndSavesIt_data()
