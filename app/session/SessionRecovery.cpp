@@ -2,7 +2,6 @@
 
 #include "session/SessionFile.h"
 
-#include <QDebug>
 #include <QFile>
 #include <QThread>
 
@@ -95,9 +94,7 @@ void SessionRecovery::startWrite()
         QString problem;
         m_copy = RecoveryCopy::claimNew(m_folder, m_namePattern, problem);
         if (!m_copy.isValid()) {
-            if (problem != m_lastProblem)
-                qWarning().noquote() << "No recovery copy of the session:" << problem;
-            m_lastProblem = problem;
+            report(problem);
             m_lastWriteOk = false;
             schedule(currentIntervalMs());
             return;
@@ -139,9 +136,7 @@ void SessionRecovery::finishWrite(bool reschedule)
     } else {
         // The copy on disk is the one before, or none: it still lacks this.
         m_dirty = true;
-        if (m_outcome->reason != m_lastProblem)
-            qWarning().noquote() << "Recovery copy" << m_copy.fileName() << "not written:" << m_outcome->reason;
-        m_lastProblem = m_outcome->reason;
+        report(QStringLiteral("cannot write \"%1\": %2").arg(m_copy.fileName(), m_outcome->reason));
     }
     m_outcome.reset();
     if (!reschedule || !m_dirty)
@@ -182,6 +177,14 @@ void SessionRecovery::remove()
     m_flushAsked = false;
     m_milestoneAsked = false;
     m_copy.remove();
+}
+
+void SessionRecovery::report(const QString& problem)
+{
+    if (problem == m_lastProblem)
+        return;
+    m_lastProblem = problem;
+    emit copyFailed(problem);
 }
 
 bool SessionRecovery::readCopy(const QString& fileName, SessionContents& contents, QString& error)

@@ -93,6 +93,9 @@ public:
 
 signals:
     void copyWritten(const QString& fileName);
+    // No copy could be claimed or written; said once until the problem
+    // changes or a copy succeeds.
+    void copyFailed(const QString& problem);
 
 private:
     struct WriteOutcome;
@@ -103,6 +106,7 @@ private:
     void finishWrite(bool reschedule);
     void joinWrite();
     int milestoneDelayMs() const;
+    void report(const QString& problem);
 
     Source m_source;
     QString m_folder;

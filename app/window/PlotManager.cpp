@@ -126,6 +126,8 @@ PlotManager::PlotManager(const ConfigParam& defaults, bool advancedMode, QWidget
     m_savePath = settings.value(QLatin1String(saveFolderKey), QLatin1String(kDefaultSaveFolder)).toString();
 
     m_recovery->setNamePattern(m_config.autosaveNamePattern);
+    connect(m_recovery.get(), &SessionRecovery::copyFailed, this,
+            [](const QString& problem) { qWarning().noquote() << "No recovery copy of the session:" << problem; });
     m_panel->setAdvancedMode(advancedMode);
     m_savedSettings = settingsSnapshot();
     setWindowIcon(QIcon(QStringLiteral(":/images/Zund_File.png")));
