@@ -78,9 +78,16 @@ std::unique_ptr<QLockFile> RecoveryCopy::tryClaim(const QString& fileName)
     // A session may run for days: only the death of its process makes its
     // lock stale, never the lock's age.
     lock->setStaleLockTime(0);
-    if (!lock->tryLock(0))
-        return nullptr;
-    return lock;
+    if (lock->tryLock(0))
+        return lock;
+    // The lock file names a process that looks alive, or none: after a power
+    // cut it may be empty, or name a process that took the dead one's id. The
+    // holder of a lock keeps a system lock on the file, which goes with its
+    // process however it ends, and the stale file can be removed only when
+    // none is held.
+    if (lock->removeStaleLockFile() && lock->tryLock(0))
+        return lock;
+    return nullptr;
 }
 
 RecoveryCopy RecoveryCopy::claimNew(const QString& folder, const QString& namePattern, QString& error)
