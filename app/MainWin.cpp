@@ -9,6 +9,8 @@
 #include "resources/Resources.h"
 #include "session/CsvExport.h"
 #include "session/ExportOptions.h"
+#include "session/RecoveryCopy.h"
+#include "session/SessionRecovery.h"
 #include "window/DialogProvider.h"
 #include "window/PlotManager.h"
 
@@ -624,6 +626,53 @@ void MainWin::closeEvent(QCloseEvent* event)
         return;
     }
     event->accept();
+}
+
+void MainWin::offerRecoveryCopies()
+{
+    for (RecoveryCopy& copy : RecoveryCopy::claimOrphans(RecoveryCopy::defaultFolder()))
+        offerRecoveryCopy(std::move(copy));
+}
+
+void MainWin::offerRecoveryCopy(RecoveryCopy copy)
+{
+    SessionContents contents;
+    QString reason;
+    if (!SessionRecovery::readCopy(copy.fileName(), contents, reason)) {
+        const QString name = copy.fileName();
+        const QString aside = copy.setAside();
+        const QString fate = aside.isEmpty() ? QStringLiteral("It was deleted.")
+                                             : QStringLiteral("It was moved to %1.").arg(aside);
+        m_dialogs->warning(this, QStringLiteral("Recovery copy unreadable"),
+                           QStringLiteral("A recovery copy of a session was found but cannot be read, so it cannot "
+                                          "be restored:\n%1\nReason: %2\n%3")
+                               .arg(name, reason, fate));
+        return;
+    }
+    const QString question =
+        QStringLiteral("Orvel did not shut down cleanly. A recovery copy of an unsaved session (%1 frames, last "
+                       "written %2) was found. Restore it?")
+            .arg(contents.frameCount())
+            .arg(copy.lastWritten().toString(QStringLiteral("dd/MM/yyyy hh:mm:ss")));
+    const QString details = QStringLiteral("Restore opens it as a new session; save it there to keep it. Discard "
+                                           "deletes the copy. Later keeps it for the next start.");
+    enum Answer { Restore, Discard, Later };
+    switch (m_dialogs->choose(this, QStringLiteral("Recovery copy found"), question, details,
+                              {QStringLiteral("Restore"), QStringLiteral("Discard"), QStringLiteral("Later")})) {
+    case Restore: {
+        PlotManager* session = createSession();
+        session->setWindowTitle(session->windowTitle() + QStringLiteral(" (recovered)"));
+        session->restoreRecovered(contents, std::move(copy));
+        sessionChange(subWindowOf(session));
+        break;
+    }
+    case Discard:
+        copy.remove();
+        break;
+    default:
+        copy.release();
+        break;
+    }
 }
 
 void MainWin::setAdvMode()

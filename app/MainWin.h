@@ -19,6 +19,7 @@ class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QThread;
+class RecoveryCopy;
 class ScanHandler;
 class orvelDevice;
 
@@ -100,6 +101,11 @@ public slots:
     void editEEDFTable();
     void toggleMasterMode(bool checked);
     void about();
+    // Offers, one by one, the recovery copies of sessions that a run which
+    // did not end cleanly left behind (none of a running instance): restore
+    // opens one as an unsaved session, discard deletes it, later keeps it for
+    // the next start. An unreadable copy is set aside with a warning.
+    void offerRecoveryCopies();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -130,6 +136,7 @@ private:
     PlotManager* nextCurrentSession();
     bool loadIntoNewSession(const QString& fileName);
     bool closeAllSessions();
+    void offerRecoveryCopy(RecoveryCopy copy);
 
     // Acquisition.
     void connectSensor();

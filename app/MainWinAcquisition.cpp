@@ -36,6 +36,8 @@ const QString kConnected = QStringLiteral(" <font color=Green>Connected");
 const QString kNotConnected = QStringLiteral(" <font color=red>Not connected ");
 const QString kNotReadyTitle = QStringLiteral("Sensor not ready");
 const QString kScanNotStartedTitle = QStringLiteral("Scan not started");
+const QString kScanStoppedTitle = QStringLiteral("Scan stopped");
+const QString kSensorLost = QStringLiteral("Orvel Central Unit Disconnected");
 
 // More than a sensor's output buffer can hold; a bound for a sensor that
 // never stops sending.
@@ -125,6 +127,9 @@ void MainWin::sensorDisconnected()
     m_actionConnect->setText(QStringLiteral("Connect"));
     m_actionConnect->setChecked(false);
     setNotConnected();
+    // Whether the status watch or the scan worker noticed, the last message
+    // ("Scanning", "Idle") must not outlive the sensor.
+    statusBar()->showMessage(kSensorLost);
     setSessionsConnected(false);
     setWidgetStates();
 }
@@ -195,8 +200,6 @@ void MainWin::updateSensorState()
     }
     const QString state = sensorStatusText(m_sensor->updateStatus());
     if (state.isEmpty()) {
-        statusBar()->showMessage(QStringLiteral("Orvel Central Unit Disconnected"));
-        setNotConnected();
         sensorDisconnected();
         return;
     }
@@ -358,6 +361,18 @@ void MainWin::launchWorker(ScanHandler* worker, const ConfigParam& config)
     if (LinearDrive* drive = config.linearDrive) {
         connect(worker, &ScanHandler::moveLinearDrive, drive, &LinearDrive::moveToPosition);
         connect(worker, &ScanHandler::checkPosition, drive, &LinearDrive::checkPosition);
+        // A spatial scan cut short by the drive must not pass for a complete one.
+        const QPointer<LinearDrive> guardedDrive(drive);
+        connect(worker, &ScanHandler::moveFailed, this, [this, guardedDrive](double position) {
+            // The drive's own error, not the abort an error prompt also raises.
+            const QString reason =
+                guardedDrive ? QString::fromLatin1(LinearDrive::messageForCode(guardedDrive->lastErrorCode())) : QString();
+            m_dialogs->warning(this, kScanStoppedTitle,
+                               QStringLiteral("The linear drive did not reach the position %1 mm: %2\nThe scan was "
+                                              "stopped there; the data taken before are kept in the session.")
+                                   .arg(position)
+                                   .arg(reason));
+        });
     }
     m_scanHandler = worker;
     forgetFinishedWorkers();

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QLoggingCategory>
+#include <QTimer>
 
 namespace {
 
@@ -38,5 +39,7 @@ int main(int argc, char* argv[])
     window.show();
     if (!sessionFile.isEmpty())
         window.openSessionFile(sessionFile);
+    // Asked once the window is on screen, from the event loop.
+    QTimer::singleShot(0, &window, &MainWin::offerRecoveryCopies);
     return app.exec();
 }

@@ -10,7 +10,7 @@ function(orvel_add_test name)
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
   target_link_libraries(${name} PRIVATE ${T_LIBS} Qt5::Test)
   set(work "${CMAKE_CURRENT_BINARY_DIR}/work/${name}")
-  file(MAKE_DIRECTORY "${work}/config" "${work}/runtime")
+  file(MAKE_DIRECTORY "${work}/config" "${work}/data" "${work}/runtime")
   execute_process(COMMAND chmod 700 "${work}/runtime")
   add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY "${work}")
   if(NOT T_TIMEOUT)
@@ -19,7 +19,7 @@ function(orvel_add_test name)
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${T_TIMEOUT}
     LABELS "${T_LABELS}"
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${work}/config;XDG_RUNTIME_DIR=${work}/runtime;HOME=${work};ORVEL_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${work}/config;XDG_DATA_HOME=${work}/data;XDG_RUNTIME_DIR=${work}/runtime;HOME=${work};ORVEL_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 endfunction()
 
 # Adds the listed sub-folders that exist: each subsystem brings its own.

@@ -223,6 +223,7 @@ void ScanHandler::stopOnFailedMove(double lastSeen, double reading)
     qDebug() << "lastPosition=" << lastSeen;
     qDebug() << "position=" << reading;
     running = false;
+    emit moveFailed(currentPosition);
 }
 
 // Lets queued calls to this worker run (a stop among them), then gives the

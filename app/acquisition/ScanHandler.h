@@ -62,6 +62,8 @@ signals:
     void done();
     void moveLinearDrive(double position);
     void checkPosition();
+    // The drive did not reach `position` (mm): the acquisition ends there.
+    void moveFailed(double position);
 
 public slots:
     void process();

@@ -10,8 +10,12 @@ list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ExportSettings.h
   ${CMAKE_CURRENT_LIST_DIR}/ReferenceBaseLevel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReferenceBaseLevel.h
+  ${CMAKE_CURRENT_LIST_DIR}/RecoveryCopy.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RecoveryCopy.h
   ${CMAKE_CURRENT_LIST_DIR}/SessionFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SessionFile.h
+  ${CMAKE_CURRENT_LIST_DIR}/SessionRecovery.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SessionRecovery.h
   ${CMAKE_CURRENT_LIST_DIR}/XmlMaps.cpp
   ${CMAKE_CURRENT_LIST_DIR}/XmlMaps.h
 )

@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
+#include <QPushButton>
 #include <QUrl>
 
 void DialogProvider::critical(QWidget* parent, const QString& title, const QString& text)
@@ -57,6 +58,22 @@ QMessageBox::StandardButton DialogProvider::askToSaveChanges(QWidget* parent, co
     box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
     box.setDefaultButton(QMessageBox::Save);
     return QMessageBox::StandardButton(box.exec());
+}
+
+int DialogProvider::choose(QWidget* parent, const QString& title, const QString& text,
+                           const QString& informativeText, const QStringList& buttons)
+{
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+    box.setInformativeText(informativeText);
+    QList<QAbstractButton*> added;
+    for (const QString& label : buttons)
+        added.append(box.addButton(label, QMessageBox::ActionRole));
+    if (!added.isEmpty()) {
+        box.setDefaultButton(qobject_cast<QPushButton*>(added.constFirst()));
+        box.setEscapeButton(added.constLast());
+    }
+    box.exec();
+    return added.indexOf(box.clickedButton());
 }
 
 DialogProvider* DialogProvider::standard()

@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 
 class QDialog;
 class QUrl;
@@ -39,6 +40,12 @@ public:
     // Save, Discard or Cancel, Save being the default.
     virtual QMessageBox::StandardButton askToSaveChanges(QWidget* parent, const QString& text,
                                                          const QString& informativeText);
+
+    // A question answered by one of `buttons`: the index of the button
+    // pressed. The first button is the default; Escape, or closing the box,
+    // counts as the last.
+    virtual int choose(QWidget* parent, const QString& title, const QString& text, const QString& informativeText,
+                       const QStringList& buttons);
 
     // The provider that opens the toolkit's own dialogs.
     static DialogProvider* standard();

@@ -5,6 +5,7 @@
 #include "config/ConfigParamPanel.h"
 #include "session/ReferenceBaseLevel.h"
 #include "session/SessionFile.h"
+#include "session/SessionRecovery.h"
 #include "window/DialogProvider.h"
 #include "window/FrameView.h"
 #include "window/GraphForm.h"
@@ -118,11 +119,15 @@ PlotManager::PlotManager(const ConfigParam& defaults, bool advancedMode, QWidget
     , m_dialogs(DialogProvider::standard())
     , m_advancedMode(advancedMode)
     , m_trendIndex(trend::Jp)
+    , m_recovery(std::make_unique<SessionRecovery>([this] { return recoveryContents(); }))
 {
     QSettings settings;
     settings.beginGroup(QLatin1String(settingsGroup));
     m_savePath = settings.value(QLatin1String(saveFolderKey), QLatin1String(kDefaultSaveFolder)).toString();
 
+    m_recovery->setNamePattern(m_config.autosaveNamePattern);
+    connect(m_recovery.get(), &SessionRecovery::copyFailed, this,
+            [](const QString& problem) { qWarning().noquote() << "No recovery copy of the session:" << problem; });
     m_panel->setAdvancedMode(advancedMode);
     m_savedSettings = settingsSnapshot();
     setWindowIcon(QIcon(QStringLiteral(":/images/Zund_File.png")));
@@ -136,8 +141,15 @@ PlotManager::PlotManager(const ConfigParam& defaults, bool advancedMode, QWidget
     refreshValues();
 }
 
-// The panel and the dialog are windows of their own, owned here.
+// The panel and the dialog are windows of their own, owned here. A recovery
+// copy outlives a session that goes without being closed.
 PlotManager::~PlotManager() = default;
+
+// Cheap whatever the session's size: the data are implicitly shared.
+SessionContents PlotManager::recoveryContents() const
+{
+    return SessionContents{m_data, m_config, *m_settings};
+}
 
 void PlotManager::setDialogProvider(DialogProvider* dialogs)
 {
@@ -349,6 +361,7 @@ void PlotManager::markSaved(const QString& target)
     m_reanalyseButton->setEnabled(true);
     m_modified = false;
     m_savedSettings = settingsSnapshot();
+    m_recovery->remove();
     QSettings settings;
     settings.beginGroup(QLatin1String(settingsGroup));
     settings.setValue(QLatin1String(saveFolderKey), m_savePath);
@@ -373,13 +386,35 @@ int PlotManager::load(const QString& fileName)
         m_dialogs->warning(this, QStringLiteral("Invalid save file"), QStringLiteral("Save file invalid"));
         return 0;
     }
+    showLoadedSession();
+    return 1;
+}
+
+void PlotManager::showLoadedSession()
+{
     m_settings->showRecord();
     m_savedSettings = settingsSnapshot();
     m_modified = true;
     m_alerts.clear();
     resetNavigation();
     refreshValues();
-    return 1;
+}
+
+void PlotManager::restoreRecovered(SessionContents& contents, RecoveryCopy copy)
+{
+    // As a load fills a session (the base level stays the session's own).
+    m_data.deviceID = contents.data.deviceID;
+    m_data.comment = contents.data.comment;
+    m_data.positions = std::move(contents.data.positions);
+    // The copy's name is no place to offer for saving.
+    m_data.fileName.clear();
+    LinearDrive* drive = m_config.linearDrive;
+    m_config = contents.config;
+    m_config.linearDrive = drive;
+    static_cast<LangmuirSettings&>(*m_settings) = contents.settings;
+    m_ownFileName.clear();
+    m_recovery->adopt(std::move(copy));
+    showLoadedSession();
 }
 
 QMap<QString, QString> PlotManager::settingsSnapshot() const
@@ -406,8 +441,10 @@ void PlotManager::closeEvent(QCloseEvent* event)
 
 bool PlotManager::confirmClose()
 {
-    if (!hasUnsavedChanges())
+    if (!hasUnsavedChanges()) {
+        m_recovery->remove();
         return true;
+    }
     const QMessageBox::StandardButton answer = m_dialogs->askToSaveChanges(
         this, QStringLiteral("Session : '%1' has been modified.").arg(windowTitle()),
         QStringLiteral("Do you want to save changes?"));
@@ -417,6 +454,8 @@ bool PlotManager::confirmClose()
         // than dropping its data.
         return save();
     case QMessageBox::Discard:
+        // The operator chose to drop the session, and its recovery copy.
+        m_recovery->remove();
         return true;
     default:
         return false;
@@ -468,7 +507,21 @@ void PlotManager::dataUpdate(const scanResult& frame)
     if (!m_data.add(frame))
         return;
     m_modified = true;
+    noteFiled(frame);
     scheduleRefresh();
+}
+
+// Frames arrive scan group by scan group: a frame of another position or scan
+// completes the group before it.
+void PlotManager::noteFiled(const scanResult& frame)
+{
+    const bool groupComplete = m_groupOpen && (frame.position != m_lastPosition || frame.scan != m_lastScan);
+    m_groupOpen = true;
+    m_lastPosition = frame.position;
+    m_lastScan = frame.scan;
+    m_recovery->noteChange();
+    if (groupComplete)
+        m_recovery->noteMilestone();
 }
 
 // The first frame after a quiet spell is shown at once; later ones wait for
@@ -497,6 +550,7 @@ void PlotManager::prepareForNewScan()
     refreshValues();
     m_reanalyseButton->setEnabled(false);
     m_ownFileName.clear();
+    m_groupOpen = false;
 }
 
 void PlotManager::harmValueChanged(int harmonics)
@@ -510,6 +564,9 @@ void PlotManager::scanToggled(bool checked)
     m_scanButton->setChecked(checked);
     m_scanButton->setText(scanButtonText(checked));
     m_scanning = checked;
+    // The end of a scan: what it gathered goes to the recovery copy now.
+    if (!checked)
+        m_recovery->flush();
 }
 
 void PlotManager::scanEnabled(bool enabled)

@@ -23,7 +23,10 @@ class QLabel;
 class QPushButton;
 class QSlider;
 class QSpinBox;
+class RecoveryCopy;
 class SessionPlots;
+class SessionRecovery;
+struct SessionContents;
 class ValuesPanel;
 
 // The window of one measurement session. It owns the session's data, its scan
@@ -72,6 +75,13 @@ public:
     // Loads a session file into this session: 1 on success, 0 on failure
     // (after telling the operator why).
     int load(const QString& fileName);
+    // Opens a session left by an earlier run (a recovery copy read into
+    // `contents`, which this takes): unsaved, with no file of its own, and
+    // keeping `copy` until it is saved or closed.
+    void restoreRecovered(SessionContents& contents, RecoveryCopy copy);
+    // The recovery copy kept while the session gathers data.
+    SessionRecovery& recovery() const { return *m_recovery; }
+
     // Whether closing would lose anything: a stored scan, a loaded file or
     // changed analysis settings since the last save.
     bool hasUnsavedChanges() const;
@@ -159,9 +169,12 @@ private:
     void markSaved(const QString& target);
     bool confirmClose();
     bool openForReading(QFile& file);
+    void showLoadedSession();
+    SessionContents recoveryContents() const;
     void announceBaseLevel();
     QMap<QString, QString> settingsSnapshot() const;
 
+    void noteFiled(const scanResult& frame);
     void scheduleRefresh();
     void displayFrame(int p, int s, int d);
     void displayCurrentFrame();
@@ -222,4 +235,11 @@ private:
 
     QTimer m_refreshTimer;
     QElapsedTimer m_sinceRefresh;
+
+    std::unique_ptr<SessionRecovery> m_recovery;
+    // Position and scan number of the last frame filed, to notice when a scan
+    // group is complete; none before the first frame of a scan.
+    bool m_groupOpen = false;
+    int m_lastPosition = 0;
+    int m_lastScan = 0;
 };

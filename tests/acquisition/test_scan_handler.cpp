@@ -566,12 +566,15 @@ private slots:
         Session session;
         WorkerRun run(*device, session, false, 1, 0, 100);
         run.stepDrive(*drive, 0, 3, 9, 150);
+        QSignalSpy failedMoves(run.handler.get(), &ScanHandler::moveFailed);
         QVERIFY(device->goCommand());
         run.start();
         QVERIFY(waitForDone(session, run, 10000));
 
         QCOMPARE(session.positions(), QVector<int>({0}));
         QCOMPARE(framesOfType(*sensor, 'G'), 1);
+        QCOMPARE(failedMoves.count(), 1);
+        QCOMPARE(failedMoves.first().first().toDouble(), 3.0);
         QCOMPARE(debug.runFrom("Linear drive did not move. stopping scan", 4),
                  QStringList({"Linear drive did not move. stopping scan", "lastPosition= 1.5", "position= 1.5",
                               "Scan handler Process complete."}));
@@ -622,6 +625,7 @@ private slots:
         Session session;
         WorkerRun run(*device, session, false, 1, 0, 100);
         run.stepDrive(*drive, 0, 3, 9, 150);
+        QSignalSpy failedMoves(run.handler.get(), &ScanHandler::moveFailed);
         QVERIFY(device->goCommand());
         run.start();
         QTRY_VERIFY(debug.contains("ScanHandler::getData() getSensorData move to position 3"));
@@ -634,6 +638,7 @@ private slots:
         QCOMPARE(framesOfType(*sensor, 'G'), 1);
         QCOMPARE(framesOfType(*sensor, 'E'), endFramesBefore + 1);
         QVERIFY(!debug.contains("Linear drive did not move. stopping scan"));
+        QCOMPARE(failedMoves.count(), 0); // a stop is not a failure
     }
 };
 

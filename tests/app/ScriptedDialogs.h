@@ -30,6 +30,7 @@ public:
     QStringList saveCaptions;
     QList<QMessageBox::StandardButton> closeAnswers; // none left = Cancel
     QStringList dialogTitles; // titles of the modal dialogs run
+    QList<int> choices; // answers to questions, as button indexes; none left = the last button
     // Runs on each modal dialog; the default presses OK.
     std::function<int(QDialog&)> onDialog = [](QDialog& dialog) { return pressOk(dialog); };
     QList<QUrl> openedUrls;
@@ -83,6 +84,12 @@ public:
     {
         saveCaptions.append(caption);
         return saveNames.isEmpty() ? QString() : saveNames.takeFirst();
+    }
+    int choose(QWidget*, const QString& title, const QString& text, const QString&,
+               const QStringList& buttons) override
+    {
+        messages.append({QStringLiteral("question"), title, text});
+        return choices.isEmpty() ? int(buttons.size()) - 1 : choices.takeFirst();
     }
     QMessageBox::StandardButton askToSaveChanges(QWidget*, const QString& text, const QString&) override
     {

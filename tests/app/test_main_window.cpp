@@ -10,6 +10,7 @@
 #include "window/PlotManager.h"
 
 #include "SimulatedAcquisition.h"
+#include "support/FileSizeLimit.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,6 +21,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QShortcut>
 #include <QTabBar>
@@ -27,9 +29,11 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <sys/resource.h>
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
-#include <csignal>
 #include <memory>
 
 namespace {
@@ -55,28 +59,42 @@ QByteArray contents(const QString& fileName)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Writes beyond `bytes` fail while it lives, as on a full disk (and for
-// root too, whom file permissions do not stop).
-class FileSizeLimit
+// A session document with the header's date and time of saving blanked.
+QByteArray withoutSaveTime(QByteArray document)
+{
+    static const QRegularExpression stamp(QStringLiteral("<(date|time)>[^<]*</(date|time)>"));
+    return QString::fromUtf8(document).replace(stamp, QString()).toUtf8();
+}
+
+// A folder nobody may write into while this lives, root included: the mode
+// takes the write bits away, and this thread does without the capability
+// that lets root pass over them.
+class ReadOnlyFolder
 {
 public:
-    explicit FileSizeLimit(rlim_t bytes)
+    explicit ReadOnlyFolder(const QString& path)
+        : path(QFile::encodeName(path))
     {
-        getrlimit(RLIMIT_FSIZE, &saved);
-        handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = saved;
-        limited.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limited);
+        ::chmod(this->path.constData(), 0555);
+        header.version = _LINUX_CAPABILITY_VERSION_3;
+        if (::syscall(SYS_capget, &header, saved) != 0)
+            return;
+        __user_cap_data_struct reduced[2] = {saved[0], saved[1]};
+        reduced[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
+        capabilityDropped = ::syscall(SYS_capset, &header, reduced) == 0;
     }
-    ~FileSizeLimit()
+    ~ReadOnlyFolder()
     {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, handler);
+        if (capabilityDropped)
+            ::syscall(SYS_capset, &header, saved);
+        ::chmod(path.constData(), 0755);
     }
 
 private:
-    rlimit saved{};
-    void (*handler)(int) = nullptr;
+    QByteArray path;
+    __user_cap_header_struct header{};
+    __user_cap_data_struct saved[2]{};
+    bool capabilityDropped = false;
 };
 
 QAction* action(const MainWin& window, const char* name)
@@ -416,10 +434,11 @@ private slots:
                     QVERIFY(qAbs(read[d].Ir[k] - original[d].Ir[k]) <= 1e-5 * qAbs(original[d].Ir[k]) + 1e-15);
             }
         }
-        // Saved as a copy, the reopened session writes the same file.
+        // Saved as a copy, the reopened session writes the same file, but for
+        // the time of saving in its header.
         dialogs.saveNames = QStringList{path("copy.ldf")};
         action(*window, "actionSaveAsSession")->trigger();
-        QCOMPARE(contents(path("copy.ldf")), contents(file));
+        QCOMPARE(withoutSaveTime(contents(path("copy.ldf"))), withoutSaveTime(contents(file)));
     }
 
     void openThatLoadsNothingLeavesNoSession()
@@ -480,6 +499,73 @@ private slots:
         QVERIFY(dialogs.texts("critical").last().startsWith("Orvel|Cannot write file [" + path("missing/elsewhere.ldf")));
         QVERIFY(!QFile::exists(path("missing/elsewhere.ldf")));
         QCOMPARE(contents(file), before);
+    }
+
+    void aSaveIntoAReadOnlyFolderLeavesThePreviousFile()
+    {
+        auto window = makeWindow();
+        PlotManager* session = window->createSession();
+        feed(session, frames(1, 2));
+        QVERIFY(QDir(folder.path()).mkpath(QStringLiteral("locked")));
+        const QString file = path("locked/kept.ldf");
+        dialogs.saveNames = QStringList{file};
+        action(*window, "actionSaveSession")->trigger();
+        const QByteArray before = contents(file);
+        QVERIFY(!before.isEmpty());
+
+        feed(session, frames(2, 3, 5));
+        {
+            const ReadOnlyFolder locked(path("locked"));
+            action(*window, "actionSaveSession")->trigger();
+            dialogs.saveNames = QStringList{path("locked/other.ldf")};
+            action(*window, "actionSaveAsSession")->trigger();
+        }
+        QCOMPARE(dialogs.texts("critical"),
+                 QStringList({"Orvel|Cannot write file [" + file + "]\nError code: Permission denied\n",
+                              "Orvel|Cannot write file [" + path("locked/other.ldf")
+                                  + "]\nError code: Permission denied\n"}));
+        QCOMPARE(contents(file), before);
+        QCOMPARE(QDir(path("locked")).entryList(QDir::Files | QDir::Hidden), QStringList{"kept.ldf"});
+        QVERIFY(session->hasUnsavedChanges());
+        QCOMPARE(session->ownFileName(), file);
+
+        // Writable again, the same command saves.
+        action(*window, "actionSaveSession")->trigger();
+        QVERIFY(!session->hasUnsavedChanges());
+        QVERIFY(contents(file) != before);
+    }
+
+    void truncatedSessionFilesOpenNothing()
+    {
+        auto window = makeWindow();
+        PlotManager* source = window->createSession();
+        feed(source, frames(2, 3));
+        dialogs.saveNames = QStringList{path("whole.ldf")};
+        QVERIFY(source->save());
+        const QByteArray whole = contents(path("whole.ldf"));
+        const int end = whole.lastIndexOf("</measuredData>") + int(qstrlen("</measuredData>"));
+
+        // Cut anywhere before the end of the root element: at the start, in
+        // the header and settings, inside vectors and scan records, one byte
+        // short of the end.
+        QVector<int> cuts{0, 1, end - 1};
+        for (int i = 1; i < 40; ++i)
+            cuts.append(int(qint64(end) * i / 40));
+        for (const int length : qAsConst(cuts)) {
+            QFile cut(path("cut.ldf"));
+            QVERIFY(cut.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            cut.write(whole.left(length));
+            cut.close();
+            dialogs.openNames = QStringList{cut.fileName()};
+            action(*window, "actionOpenSession")->trigger();
+            QVERIFY2(window->openSessionCount() == 1, qPrintable(QString::number(length)));
+            QCOMPARE(window->currentSession(), source);
+            QCOMPARE(dialogs.texts("warning").size(), cuts.indexOf(length) + 1);
+        }
+        QStringList warnings = dialogs.texts("warning");
+        warnings.removeDuplicates();
+        QCOMPARE(warnings, QStringList{"Invalid save file|Save file invalid"});
+        QCOMPARE(dialogs.messages.size(), cuts.size());
     }
 
     void closePromptAnswers()

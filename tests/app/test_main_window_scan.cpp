@@ -8,6 +8,8 @@
 #include "ScriptedDialogs.h"
 #include "analysis/LangmuirSettingsWidget.h"
 #include "config/ConfigParamPanel.h"
+#include "drive/LinearDrive.h"
+#include "simdrive/SimulatedDrive.h"
 #include "window/PlotManager.h"
 
 #include "device/DeviceTestSupport.h"
@@ -16,6 +18,7 @@
 #include "usb/PlasmaSensor.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QPushButton>
@@ -63,6 +66,39 @@ QString connectionText(const MainWin& window)
 }
 
 const QString kNotConnected = QStringLiteral(" <font color=red>Not connected ");
+
+// Initialises the session's linear drive on the simulated drive's port, as
+// the operator does on the Spatial page of the configuration panel.
+LinearDrive* initialiseDrive(PlotManager* session, const SimulatedDrive& simulated)
+{
+    ConfigParamPanel* panel = session->configPanel();
+    for (QComboBox* ports : panel->findChildren<QComboBox*>())
+        if (ports->isEditable())
+            ports->setEditText(simulated.slavePath());
+    for (QPushButton* button : panel->findChildren<QPushButton*>())
+        if (button->text() == QLatin1String("Initialize Linear Drive"))
+            button->click();
+    return panel->getLinearDriveInstance();
+}
+
+// A spatial scan of one scan per position at 0, 10 and 20 mm.
+void configureSpatialScan(ConfigParam& config)
+{
+    config.dataScanRunScans = 1;
+    config.spatParam.bUseSpatScan = true;
+    config.spatParam.start = 0;
+    config.spatParam.step = 10;
+    config.spatParam.end = 20;
+}
+
+int frameCount(const measuredData& data)
+{
+    int frames = 0;
+    for (const PositionWrapper& position : data.positions)
+        for (const ScanGroup& group : position.scans)
+            frames += group.Delays200.size() + group.Delays400.size();
+    return frames;
+}
 
 } // namespace
 
@@ -286,7 +322,7 @@ private slots:
         QVERIFY(dialogs.messages.isEmpty());
     }
 
-    void aLostSensorDisconnects()
+    void aLostSensorDisconnectsAndAReplugAcquiresAgain()
     {
         SensorFaults faults;
         faults.disconnectAfterFrames = 5;
@@ -302,12 +338,121 @@ private slots:
         QVERIFY(!action(*window, "actionConnect")->isChecked());
         QCOMPARE(action(*window, "actionConnect")->text(), QStringLiteral("Connect"));
         QCOMPARE(connectionText(*window), kNotConnected);
+        // The status bar no longer claims a scan.
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Orvel Central Unit Disconnected"));
         QVERIFY(!action(*window, "actionScan")->isChecked());
         QVERIFY(!action(*window, "actionScan")->isEnabled());
         QCOMPARE(scanButtonText(session), QStringLiteral("Start Scan"));
-        // What arrived before the loss stays.
-        QTRY_VERIFY(!session->data().positions.isEmpty());
-        QVERIFY(session->data().positions[0].scans.size() >= 2);
+        // Every frame that arrived before the loss stays: scans 1 and 2 whole,
+        // the low band of scan 3.
+        QTRY_COMPARE(frameCount(session->data()), 5);
+        QCOMPARE(session->data().positions[0].scans.size(), 3);
+        QVERIFY(session->hasUnsavedChanges());
+        QVERIFY(dialogs.messages.isEmpty());
+
+        // Plugged in again, the sensor connects and acquires.
+        installPlasmaSensor();
+        connectSensor(*window);
+        QVERIFY(window->isConnected());
+        session->configPanel()->configParam.dataScanRunScans = 2;
+        action(*window, "actionScan")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!window->isScanning(), 30000);
+        QVERIFY(window->isConnected());
+        QCOMPARE(frameCount(session->data()), 4);
+        QVERIFY(dialogs.messages.isEmpty());
+    }
+
+    void garbledAndOversizeFramesAreDroppedAndTheScanGoesOn()
+    {
+        // Data frames 3 (scan 2, low band) and 6 (scan 3, high band) are
+        // damaged on the way; the other eight of the five scans arrive.
+        SensorFaults faults;
+        faults.garbledFrame = 3;
+        faults.oversizeFrame = 6;
+        auto sensor = installPlasmaSensor(faults);
+        auto window = makeWindow();
+        connectSensor(*window);
+        PlotManager* session = window->currentSession();
+        session->configPanel()->configParam.dataScanRunScans = 5;
+        action(*window, "actionScan")->trigger();
+
+        QTRY_VERIFY_WITH_TIMEOUT(!window->isScanning(), 30000);
+        QCOMPARE(sensor->dataFramesSent(), 10);
+        QVERIFY(window->isConnected());
+        const measuredData& data = session->data();
+        QCOMPARE(frameCount(data), 8);
+        const QVector<ScanGroup>& scans = data.positions[0].scans;
+        QCOMPARE(scans.size(), 5);
+        QCOMPARE(scans[1].Delays200.size(), 0);
+        QCOMPARE(scans[1].Delays400.size(), 1);
+        QCOMPARE(scans[2].Delays200.size(), 1);
+        QCOMPARE(scans[2].Delays400.size(), 0);
+        QCOMPARE(scans[4].Delays400.size(), 1); // the scan ended on its last frame
+        QVERIFY(dialogs.messages.isEmpty());
+    }
+
+    void aDriveAnsweringWithAnErrorEndsTheSpatialScan()
+    {
+        SimulatedDrive simulated;
+        QVERIFY2(simulated.start(), qPrintable(simulated.errorString()));
+        simulated.setHomingTime(10);
+        auto sensor = installPlasmaSensor();
+        auto window = makeWindow();
+        connectSensor(*window);
+        PlotManager* session = window->currentSession();
+        QVERIFY(initialiseDrive(session, simulated));
+        configureSpatialScan(session->configPanel()->configParam);
+
+        action(*window, "actionScan")->trigger();
+        QVERIFY(window->isScanning());
+        // The drive stands at the start; the move to the second position is
+        // refused with an error prompt.
+        simulated.answerWithError("FP", 24);
+        QTRY_VERIFY_WITH_TIMEOUT(!window->isScanning(), 30000);
+
+        QCOMPARE(scanButtonText(session), QStringLiteral("Start Scan"));
+        QVERIFY(window->isConnected());
+        const measuredData& data = session->data();
+        QCOMPARE(data.positions.size(), 1);
+        QCOMPARE(data.positions[0].position, 0);
+        QCOMPARE(frameCount(data), 2);
+        QCOMPARE(dialogs.messages.size(), 1);
+        QCOMPARE(dialogs.messages[0].title, QStringLiteral("Scan stopped"));
+        QVERIFY2(dialogs.messages[0].text.startsWith(QStringLiteral(
+                     "The linear drive did not reach the position 10 mm: Illegal data entered.")),
+                 qPrintable(dialogs.messages[0].text));
+        // The sensor was not restarted anywhere else.
+        QCOMPARE(countOf(sensor->receivedFrames(), goFrame()), 1);
+        QCOMPARE(simulated.position(), 0);
+    }
+
+    void aDriveFallingSilentMidMoveEndsTheSpatialScan()
+    {
+        SimulatedDrive simulated;
+        QVERIFY2(simulated.start(), qPrintable(simulated.errorString()));
+        simulated.setHomingTime(10);
+        simulated.setTravelSpeed(500); // 10 mm in 2 s
+        auto sensor = installPlasmaSensor();
+        auto window = makeWindow();
+        connectSensor(*window);
+        PlotManager* session = window->currentSession();
+        QVERIFY(initialiseDrive(session, simulated));
+        configureSpatialScan(session->configPanel()->configParam);
+
+        action(*window, "actionScan")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(simulated.isMoving(), 10000);
+        simulated.setSilent(true);
+        QTRY_VERIFY_WITH_TIMEOUT(!window->isScanning(), 30000);
+
+        QCOMPARE(scanButtonText(session), QStringLiteral("Start Scan"));
+        const measuredData& data = session->data();
+        QCOMPARE(data.positions.size(), 1);
+        QCOMPARE(frameCount(data), 2);
+        QCOMPARE(dialogs.texts("warning").size(), 1);
+        QVERIFY2(dialogs.texts("warning")[0].startsWith(
+                     QStringLiteral("Scan stopped|The linear drive did not reach the position 10 mm")),
+                 qPrintable(dialogs.texts("warning")[0]));
+        QCOMPARE(countOf(sensor->receivedFrames(), goFrame()), 1);
     }
 
     void aBusySensorIsNotStarted()

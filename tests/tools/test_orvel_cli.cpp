@@ -6,7 +6,11 @@
 #include "acquisition/measuredData.h"
 #include "analysis/LangmuirSettings.h"
 #include "config/ConfigParam.h"
+#include "session/RecoveryCopy.h"
 #include "session/SessionFile.h"
+#include "session/SessionRecovery.h"
+
+#include "support/FileSizeLimit.h"
 
 #include <QFile>
 #include <QProcess>
@@ -90,6 +94,29 @@ bool readSessionFile(const QString& path, Session& session)
            && readSession(file, session.data, session.config, session.settings);
 }
 
+// The recovery copies in the per-user folder, whoever owns them.
+QStringList recoveryCopies()
+{
+    const QDir folder(RecoveryCopy::defaultFolder());
+    QStringList copies;
+    for (const QString& name : folder.entryList({QStringLiteral("*.ldf")}, QDir::Files))
+        copies.append(folder.filePath(name));
+    return copies;
+}
+
+void removeRecoveryCopies()
+{
+    QDir(RecoveryCopy::defaultFolder()).removeRecursively();
+}
+
+// The file named in a message between the given words and a double quote.
+QString quotedAfter(const QString& text, const QString& words)
+{
+    const QRegularExpressionMatch match =
+        QRegularExpression(QRegularExpression::escape(words) + QStringLiteral(" \"([^\"]+)\"")).match(text);
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
 int frameCount(const measuredData& data)
 {
     int frames = 0;
@@ -162,8 +189,13 @@ private slots:
         QCoreApplication::setApplicationName(QStringLiteral("Orvel"));
     }
 
-    // Each test starts from an empty settings store: the configuration's defaults.
-    void init() { QSettings().clear(); }
+    // Each test starts from an empty settings store (the configuration's
+    // defaults) and without recovery copies.
+    void init()
+    {
+        QSettings().clear();
+        removeRecoveryCopies();
+    }
 
     void versionHelpAndSensors()
     {
@@ -357,6 +389,103 @@ private slots:
         Session session;
         QVERIFY(readSessionFile(QStringLiteral("silent.ldf"), session));
         QCOMPARE(frameCount(session.data), 1);
+    }
+
+    void aFullDiskKeepsThePreviousFileAndSaysSo()
+    {
+        CHECK_EXIT(runCli({QStringLiteral("acquire"), QStringLiteral("--scans"), QStringLiteral("1"),
+                           QStringLiteral("-o"), QStringLiteral("full.ldf")}),
+                   0);
+        const QByteArray before = fileText(QStringLiteral("full.ldf")).toUtf8();
+        QVERIFY(!before.isEmpty());
+
+        // Ten scans need more room than the disk has left.
+        QProcess process;
+        {
+            const FileSizeLimit limit(rlim_t(before.size()) + 4096);
+            startCli(process, {QStringLiteral("acquire"), QStringLiteral("--scans"), QStringLiteral("10"),
+                               QStringLiteral("-o"), QStringLiteral("full.ldf")},
+                     {});
+            QVERIFY(process.waitForStarted());
+        }
+        const Run run = finish(process);
+        CHECK_EXIT(run, 1);
+        // The recovery copy meets the same full disk, sooner or later.
+        QVERIFY2(run.err.contains(QStringLiteral("orvel-cli: the session could not be saved to \"full.ldf\" (File too "
+                                                 "large); ")),
+                 qPrintable(run.err));
+        QVERIFY2(run.err.contains(QStringLiteral("the 20 frames (10 of 10 scans) received")), qPrintable(run.err));
+        QVERIFY2(run.err.contains(QStringLiteral("no recovery copy of the acquisition is kept")), qPrintable(run.err));
+        QCOMPARE(fileText(QStringLiteral("full.ldf")).toUtf8(), before);
+        QCOMPARE(QDir().entryList({QStringLiteral("full.ldf*")}, QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("full.ldf")});
+    }
+
+    void aSavedAcquisitionLeavesNoRecoveryCopy()
+    {
+        const Run run = runCli({QStringLiteral("acquire"), QStringLiteral("--scans"), QStringLiteral("30"),
+                                QStringLiteral("-o"), QStringLiteral("kept.ldf")},
+                               {{QStringLiteral("ORVEL_SIM_FRAME_INTERVAL_MS"), QStringLiteral("50")}});
+        CHECK_EXIT(run, 0);
+        QCOMPARE(recoveryCopies(), QStringList());
+        QCOMPARE(QDir(RecoveryCopy::defaultFolder()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    void aFailedFinalSaveKeepsTheRecoveryCopyAndNamesIt()
+    {
+        QVERIFY(QDir().mkpath(QStringLiteral("vanishing")));
+        QProcess process;
+        startCli(process,
+                 {QStringLiteral("acquire"), QStringLiteral("--scans"), QStringLiteral("500"), QStringLiteral("-o"),
+                  QStringLiteral("vanishing/session.ldf")},
+                 {{QStringLiteral("ORVEL_SIM_FRAME_INTERVAL_MS"), QStringLiteral("20")}});
+        QVERIFY(process.waitForStarted());
+        QTest::qWait(1000);
+        // The folder of the session file goes away (a stick pulled out).
+        QVERIFY(QDir(QStringLiteral("vanishing")).removeRecursively());
+        QCOMPARE(::kill(pid_t(process.processId()), SIGINT), 0);
+        const Run run = finish(process);
+        CHECK_EXIT(run, 1);
+        const QString copy = quotedAfter(run.err, QStringLiteral("received are kept in the recovery copy"));
+        QVERIFY2(!copy.isEmpty(), qPrintable(run.err));
+        QCOMPARE(recoveryCopies(), QStringList{copy});
+        SessionContents contents;
+        QString error;
+        QVERIFY2(SessionRecovery::readCopy(copy, contents, error), qPrintable(error));
+        QCOMPARE(contents.frameCount(), savedFrames(run.err));
+        QVERIFY(contents.frameCount() > 0);
+        QCOMPARE(contents.data.deviceID, QStringLiteral("SIM0001"));
+        // The program has ended: the copy is there for the window to offer.
+        std::vector<RecoveryCopy> orphans = RecoveryCopy::claimOrphans(RecoveryCopy::defaultFolder());
+        QCOMPARE(int(orphans.size()), 1);
+        QCOMPARE(orphans.front().fileName(), copy);
+    }
+
+    // A crash (here SIGKILL) mid-acquisition leaves a readable copy of what
+    // had arrived a few seconds before, which no running program claims
+    // while the acquisition lives and which is free once it is dead.
+    void aKilledAcquisitionLeavesAReadableRecoveryCopy()
+    {
+        QProcess process;
+        startCli(process,
+                 {QStringLiteral("acquire"), QStringLiteral("--scans"), QStringLiteral("500"), QStringLiteral("-o"),
+                  QStringLiteral("killed.ldf")},
+                 {{QStringLiteral("ORVEL_SIM_FRAME_INTERVAL_MS"), QStringLiteral("20")}});
+        QVERIFY(process.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(!recoveryCopies().isEmpty(), 20000);
+        QVERIFY(RecoveryCopy::claimOrphans(RecoveryCopy::defaultFolder()).empty());
+        QTest::qWait(1500); // a few more scans, and a copy of them
+        QVERIFY(process.state() == QProcess::Running);
+        QCOMPARE(::kill(pid_t(process.processId()), SIGKILL), 0);
+        QVERIFY(process.waitForFinished());
+        QVERIFY(!QFile::exists(QStringLiteral("killed.ldf")));
+
+        std::vector<RecoveryCopy> orphans = RecoveryCopy::claimOrphans(RecoveryCopy::defaultFolder());
+        QCOMPARE(int(orphans.size()), 1);
+        SessionContents contents;
+        QString error;
+        QVERIFY2(SessionRecovery::readCopy(orphans.front().fileName(), contents, error), qPrintable(error));
+        QVERIFY2(contents.frameCount() >= 4, qPrintable(QString::number(contents.frameCount())));
     }
 
     void aStopSignalEndsTheScanAndSavesIt_data()

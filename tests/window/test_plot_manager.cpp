@@ -11,6 +11,7 @@
 #include "window/ValuesPanel.h"
 
 #include "SimulatedAcquisition.h"
+#include "support/FileSizeLimit.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -27,10 +28,8 @@
 #include <qwt_plot_curve.h>
 #include <qwt_text.h>
 
-#include <sys/resource.h>
 
 #include <cmath>
-#include <csignal>
 #include <limits>
 
 namespace {
@@ -113,29 +112,6 @@ QByteArray contents(const QString& fileName)
     QFile file(fileName);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
-
-// Writes beyond `bytes` fail for the life of the object, as on a full disk.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = m_saved;
-        limited.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_handler);
-    }
-
-private:
-    rlimit m_saved{};
-    void (*m_handler)(int) = nullptr;
-};
 
 const double notANumber = std::numeric_limits<double>::quiet_NaN();
 

@@ -14,11 +14,13 @@
 #include "analysis/LangmuirSettings.h"
 #include "config/ConfigParam.h"
 #include "session/SessionFile.h"
+#include "session/SessionRecovery.h"
 
 #include "orvelDevice.h"
 
 #include <QCommandLineParser>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QTextStream>
 
@@ -215,6 +217,25 @@ int report(const Acquisition& acquisition, const QString& path, const QString& s
                     .arg(scansText(acquisition), path));
 }
 
+// The data stay in the recovery copy, brought up to date, when there is one.
+int failedSave(SessionRecovery& recovery, const QString& path, const QString& reason, const QString& received)
+{
+    recovery.flush();
+    const bool current = recovery.waitForWrite() && !recovery.hasPendingChanges();
+    const QString copy = recovery.fileName();
+    const QString failure = QStringLiteral("the session could not be saved to \"%1\" (%2); ").arg(path, reason);
+    if (copy.isEmpty() || !QFileInfo::exists(copy))
+        return fail(failure + QStringLiteral("the %1 received are lost").arg(received));
+    if (!current)
+        return fail(failure
+                    + QStringLiteral("of the %1 received, only those in the older recovery copy \"%2\" are kept")
+                          .arg(received, copy));
+    return fail(failure
+                + QStringLiteral("the %1 received are kept in the recovery copy \"%2\", which the Orvel window "
+                                 "offers to restore at its next start")
+                      .arg(received, copy));
+}
+
 } // namespace
 
 int runAcquire(const QStringList& arguments)
@@ -277,8 +298,21 @@ int runAcquire(const QStringList& arguments)
         stopSignal = name;
         acquisition.stop();
     });
-    QObject::connect(&acquisition, &Acquisition::progressed, &loop,
-                     [&](int frames, int scans) { progress.update(frames, scans); });
+    // A long acquisition survives a crash of this program in a recovery copy,
+    // which the window offers to restore at its next start.
+    SessionRecovery recovery([&] { return SessionContents{data, config, settings}; });
+    QObject::connect(&recovery, &SessionRecovery::copyFailed, &loop, [](const QString& problem) {
+        warn(QStringLiteral("no recovery copy of the acquisition is kept (%1)").arg(problem));
+    });
+    int scansCopied = 0;
+    QObject::connect(&acquisition, &Acquisition::progressed, &loop, [&](int frames, int scans) {
+        progress.update(frames, scans);
+        recovery.noteChange();
+        if (scans != scansCopied) {
+            scansCopied = scans;
+            recovery.noteMilestone();
+        }
+    });
     QObject::connect(&acquisition, &Acquisition::finished, &loop, &QEventLoop::quit);
     acquisition.start();
     loop.exec();
@@ -287,8 +321,8 @@ int runAcquire(const QStringList& arguments)
 
     QString reason;
     if (saveSessionFile(path, data, config, settings, reason) != SessionSave::Saved)
-        return fail(QStringLiteral("the session could not be saved to \"%1\" (%2); the %3 received are lost")
-                        .arg(path, reason, scansText(acquisition)));
+        return failedSave(recovery, path, reason, scansText(acquisition));
+    recovery.remove();
     return report(acquisition, path, stopSignal);
 }
 
