@@ -652,7 +652,7 @@ void MainWin::offerRecoveryCopy(RecoveryCopy copy)
     const QString question =
         QStringLiteral("Orvel did not shut down cleanly. A recovery copy of an unsaved session (%1 frames, last "
                        "written %2) was found. Restore it?")
-            .arg(contents.frameCount())
+            .arg(contents.data.frameCount())
             .arg(copy.lastWritten().toString(QStringLiteral("dd/MM/yyyy hh:mm:ss")));
     const QString details = QStringLiteral("Restore opens it as a new session; save it there to keep it. Discard "
                                            "deletes the copy. Later keeps it for the next start.");

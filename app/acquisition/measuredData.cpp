@@ -59,6 +59,15 @@ void measuredData::clearBaseLevel()
     baseLevelSet = false;
 }
 
+int measuredData::frameCount() const
+{
+    int frames = 0;
+    for (const PositionWrapper& position : positions)
+        for (const ScanGroup& group : position.scans)
+            frames += group.Delays200.size() + group.Delays400.size();
+    return frames;
+}
+
 BaseLevel measuredData::baseLevelCandidates(int positionIndex) const
 {
     BaseLevel sums;

@@ -42,6 +42,9 @@ public:
     // it is for an index that names no position.
     BaseLevel baseLevelCandidates(int positionIndex) const;
 
+    // Frames held, in both bands of every scan group.
+    int frameCount() const;
+
     QString deviceID;
     QString comment;
     QString fileName; // of the session file last written or read

@@ -7,15 +7,6 @@
 
 #include <algorithm>
 
-int SessionContents::frameCount() const
-{
-    int frames = 0;
-    for (const PositionWrapper& position : data.positions)
-        for (const ScanGroup& group : position.scans)
-            frames += group.Delays200.size() + group.Delays400.size();
-    return frames;
-}
-
 // Filled on the writing thread, read once it has finished.
 struct SessionRecovery::WriteOutcome
 {

@@ -21,9 +21,6 @@ struct SessionContents
     measuredData data;
     ConfigParam config;
     LangmuirSettings settings;
-
-    // Frames held, in both bands of every scan group.
-    int frameCount() const;
 };
 
 // Keeps a recovery copy of one session on disk while it gathers data, so that

@@ -66,7 +66,7 @@ int main(int argc, char* argv[])
     const bool written = recovery.waitForWrite();
     const double writeMs = msSince(timer) + startWriteMs;
 
-    std::printf("recovery_session_frames: %d frames\n", session.frameCount());
+    std::printf("recovery_session_frames: %d frames\n", session.data.frameCount());
     std::printf("recovery_copy_mb: %.1f MB\n", QFileInfo(recovery.fileName()).size() / 1e6);
     std::printf("recovery_take_session_ms: %.3f ms\n", takeMs);
     std::printf("recovery_file_frame_after_take_ms: %.3f ms\n", fileAfterTakeMs);

@@ -12,6 +12,7 @@
 
 #include "SimulatedAcquisition.h"
 #include "device/DeviceTestSupport.h"
+#include "support/RecoveryFolder.h"
 #include "usb/PlasmaSensor.h"
 
 #include <QAction>
@@ -26,25 +27,11 @@ using namespace orvel::device;
 
 namespace {
 
-QStringList recoveryCopies()
-{
-    const QDir folder(RecoveryCopy::defaultFolder());
-    QStringList copies;
-    for (const QString& name : folder.entryList({QStringLiteral("*.ldf")}, QDir::Files))
-        copies.append(folder.filePath(name));
-    return copies;
-}
-
 int framesIn(const QString& copy)
 {
     SessionContents contents;
     QString error;
-    return SessionRecovery::readCopy(copy, contents, error) ? contents.frameCount() : -1;
-}
-
-int framesOf(const measuredData& data)
-{
-    return SessionContents{data, {}, {}}.frameCount();
+    return SessionRecovery::readCopy(copy, contents, error) ? contents.data.frameCount() : -1;
 }
 
 void feed(PlotManager& session, int scans)
@@ -147,7 +134,7 @@ private slots:
         // At the end of the scan the copy holds every frame received.
         QTRY_VERIFY_WITH_TIMEOUT(!window->isScanning(), 30000);
         QVERIFY(session->recovery().waitForWrite());
-        QCOMPARE(framesOf(session->data()), 300);
+        QCOMPARE(session->data().frameCount(), 300);
         QCOMPARE(framesIn(copy), 300);
         QCOMPARE(recoveryCopies(), QStringList{copy});
     }
@@ -218,7 +205,7 @@ private slots:
 
         QCOMPARE(window->openSessionCount(), 1);
         PlotManager* restored = window->currentSession();
-        QCOMPARE(framesOf(restored->data()), 24);
+        QCOMPARE(restored->data().frameCount(), 24);
         QVERIFY(restored->windowTitle().endsWith(QStringLiteral("(recovered)")));
         QVERIFY(restored->hasUnsavedChanges());
         QCOMPARE(restored->ownFileName(), QString());
@@ -249,7 +236,7 @@ private slots:
         window->offerRecoveryCopies();
         QCOMPARE(questions().size(), 1);
         QVERIFY(questions().first().contains(QStringLiteral("(16 frames, ")));
-        QCOMPARE(framesOf(window->currentSession()->data()), 16);
+        QCOMPARE(window->currentSession()->data().frameCount(), 16);
     }
 
     void decliningRemovesTheCopyAndLaterKeepsIt()

@@ -91,15 +91,6 @@ void configureSpatialScan(ConfigParam& config)
     config.spatParam.end = 20;
 }
 
-int frameCount(const measuredData& data)
-{
-    int frames = 0;
-    for (const PositionWrapper& position : data.positions)
-        for (const ScanGroup& group : position.scans)
-            frames += group.Delays200.size() + group.Delays400.size();
-    return frames;
-}
-
 } // namespace
 
 class TestMainWindowScan : public QObject
@@ -345,7 +336,7 @@ private slots:
         QCOMPARE(scanButtonText(session), QStringLiteral("Start Scan"));
         // Every frame that arrived before the loss stays: scans 1 and 2 whole,
         // the low band of scan 3.
-        QTRY_COMPARE(frameCount(session->data()), 5);
+        QTRY_COMPARE(session->data().frameCount(), 5);
         QCOMPARE(session->data().positions[0].scans.size(), 3);
         QVERIFY(session->hasUnsavedChanges());
         QVERIFY(dialogs.messages.isEmpty());
@@ -358,7 +349,7 @@ private slots:
         action(*window, "actionScan")->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(!window->isScanning(), 30000);
         QVERIFY(window->isConnected());
-        QCOMPARE(frameCount(session->data()), 4);
+        QCOMPARE(session->data().frameCount(), 4);
         QVERIFY(dialogs.messages.isEmpty());
     }
 
@@ -380,7 +371,7 @@ private slots:
         QCOMPARE(sensor->dataFramesSent(), 10);
         QVERIFY(window->isConnected());
         const measuredData& data = session->data();
-        QCOMPARE(frameCount(data), 8);
+        QCOMPARE(data.frameCount(), 8);
         const QVector<ScanGroup>& scans = data.positions[0].scans;
         QCOMPARE(scans.size(), 5);
         QCOMPARE(scans[1].Delays200.size(), 0);
@@ -415,7 +406,7 @@ private slots:
         const measuredData& data = session->data();
         QCOMPARE(data.positions.size(), 1);
         QCOMPARE(data.positions[0].position, 0);
-        QCOMPARE(frameCount(data), 2);
+        QCOMPARE(data.frameCount(), 2);
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(dialogs.messages[0].title, QStringLiteral("Scan stopped"));
         QVERIFY2(dialogs.messages[0].text.startsWith(QStringLiteral(
@@ -447,7 +438,7 @@ private slots:
         QCOMPARE(scanButtonText(session), QStringLiteral("Start Scan"));
         const measuredData& data = session->data();
         QCOMPARE(data.positions.size(), 1);
-        QCOMPARE(frameCount(data), 2);
+        QCOMPARE(data.frameCount(), 2);
         QCOMPARE(dialogs.texts("warning").size(), 1);
         QVERIFY2(dialogs.texts("warning")[0].startsWith(
                      QStringLiteral("Scan stopped|The linear drive did not reach the position 10 mm")),

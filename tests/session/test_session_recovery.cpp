@@ -55,7 +55,7 @@ int framesIn(const QString& copy)
     QString error;
     if (!SessionRecovery::readCopy(copy, contents, error))
         return -1;
-    return contents.frameCount();
+    return contents.data.frameCount();
 }
 
 QStringList filesIn(const QString& folder)
@@ -117,7 +117,7 @@ private slots:
         SessionContents contents;
         QString error;
         QVERIFY2(SessionRecovery::readCopy(copy, contents, error), qPrintable(error));
-        QCOMPARE(contents.frameCount(), all.size());
+        QCOMPARE(contents.data.frameCount(), all.size());
         QCOMPARE(contents.data.deviceID, QStringLiteral("SIM0042"));
         QCOMPARE(contents.config.dataScanRunScans, 7u);
         QCOMPARE(contents.settings.probe_radius, 0.001);

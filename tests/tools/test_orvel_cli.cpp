@@ -11,6 +11,7 @@
 #include "session/SessionRecovery.h"
 
 #include "support/FileSizeLimit.h"
+#include "support/RecoveryFolder.h"
 
 #include <QFile>
 #include <QProcess>
@@ -94,16 +95,6 @@ bool readSessionFile(const QString& path, Session& session)
            && readSession(file, session.data, session.config, session.settings);
 }
 
-// The recovery copies in the per-user folder, whoever owns them.
-QStringList recoveryCopies()
-{
-    const QDir folder(RecoveryCopy::defaultFolder());
-    QStringList copies;
-    for (const QString& name : folder.entryList({QStringLiteral("*.ldf")}, QDir::Files))
-        copies.append(folder.filePath(name));
-    return copies;
-}
-
 void removeRecoveryCopies()
 {
     QDir(RecoveryCopy::defaultFolder()).removeRecursively();
@@ -115,15 +106,6 @@ QString quotedAfter(const QString& text, const QString& words)
     const QRegularExpressionMatch match =
         QRegularExpression(QRegularExpression::escape(words) + QStringLiteral(" \"([^\"]+)\"")).match(text);
     return match.hasMatch() ? match.captured(1) : QString();
-}
-
-int frameCount(const measuredData& data)
-{
-    int frames = 0;
-    for (const PositionWrapper& position : data.positions)
-        for (const ScanGroup& group : position.scans)
-            frames += group.Delays200.size() + group.Delays400.size();
-    return frames;
 }
 
 // The rows of `analyse --csv` below its header, split into fields.
@@ -227,7 +209,7 @@ private slots:
         Session session;
         QVERIFY(readSessionFile(QStringLiteral("averaged.ldf"), session));
         QCOMPARE(session.data.deviceID, QStringLiteral("SIM0001"));
-        QCOMPARE(frameCount(session.data), 20);
+        QCOMPARE(session.data.frameCount(), 20);
         QCOMPARE(session.config.syncParam.bUseSyncScan, false);
 
         const Run analyse = runCli({QStringLiteral("analyse"), QStringLiteral("--csv"), QStringLiteral("averaged.ldf")});
@@ -371,7 +353,7 @@ private slots:
                                          "scans) received were saved to lost.ldf\n"));
         Session session;
         QVERIFY(readSessionFile(QStringLiteral("lost.ldf"), session));
-        QCOMPARE(frameCount(session.data), 7);
+        QCOMPARE(session.data.frameCount(), 7);
         QCOMPARE(session.data.positions[0].scans.size(), 4);
     }
 
@@ -388,7 +370,7 @@ private slots:
                  describe(run).constData());
         Session session;
         QVERIFY(readSessionFile(QStringLiteral("silent.ldf"), session));
-        QCOMPARE(frameCount(session.data), 1);
+        QCOMPARE(session.data.frameCount(), 1);
     }
 
     void aFullDiskKeepsThePreviousFileAndSaysSo()
@@ -452,8 +434,8 @@ private slots:
         SessionContents contents;
         QString error;
         QVERIFY2(SessionRecovery::readCopy(copy, contents, error), qPrintable(error));
-        QCOMPARE(contents.frameCount(), savedFrames(run.err));
-        QVERIFY(contents.frameCount() > 0);
+        QCOMPARE(contents.data.frameCount(), savedFrames(run.err));
+        QVERIFY(contents.data.frameCount() > 0);
         QCOMPARE(contents.data.deviceID, QStringLiteral("SIM0001"));
         // The program has ended: the copy is there for the window to offer.
         std::vector<RecoveryCopy> orphans = RecoveryCopy::claimOrphans(RecoveryCopy::defaultFolder());
@@ -485,7 +467,7 @@ private slots:
         SessionContents contents;
         QString error;
         QVERIFY2(SessionRecovery::readCopy(orphans.front().fileName(), contents, error), qPrintable(error));
-        QVERIFY2(contents.frameCount() >= 4, qPrintable(QString::number(contents.frameCount())));
+        QVERIFY2(contents.data.frameCount() >= 4, qPrintable(QString::number(contents.data.frameCount())));
     }
 
     void aStopSignalEndsTheScanAndSavesIt_data()
@@ -516,7 +498,7 @@ private slots:
         QVERIFY2(saved > 0 && saved < 1000, qPrintable(run.out));
         Session session;
         QVERIFY(readSessionFile(QStringLiteral("stopped.ldf"), session));
-        QCOMPARE(frameCount(session.data), saved);
+        QCOMPARE(session.data.frameCount(), saved);
     }
 
     void badArgumentsAreRejectedBeforeAnythingRuns_data()
