@@ -67,30 +67,6 @@ QString connectionText(const MainWin& window)
 
 const QString kNotConnected = QStringLiteral(" <font color=red>Not connected ");
 
-// Initialises the session's linear drive on the simulated drive's port, as
-// the operator does on the Spatial page of the configuration panel.
-LinearDrive* initialiseDrive(PlotManager* session, const SimulatedDrive& simulated)
-{
-    ConfigParamPanel* panel = session->configPanel();
-    for (QComboBox* ports : panel->findChildren<QComboBox*>())
-        if (ports->isEditable())
-            ports->setEditText(simulated.slavePath());
-    for (QPushButton* button : panel->findChildren<QPushButton*>())
-        if (button->text() == QLatin1String("Initialize Linear Drive"))
-            button->click();
-    return panel->getLinearDriveInstance();
-}
-
-// A spatial scan of one scan per position at 0, 10 and 20 mm.
-void configureSpatialScan(ConfigParam& config)
-{
-    config.dataScanRunScans = 1;
-    config.spatParam.bUseSpatScan = true;
-    config.spatParam.start = 0;
-    config.spatParam.step = 10;
-    config.spatParam.end = 20;
-}
-
 } // namespace
 
 class TestMainWindowScan : public QObject
@@ -137,6 +113,32 @@ class TestMainWindowScan : public QObject
     }
 
     static void connectSensor(MainWin& window) { action(window, "actionConnect")->trigger(); }
+
+    // Connects the window and sets its session up for a spatial scan of one
+    // scan per position at 0, 10 and 20 mm on the simulated drive, initialised
+    // as the operator does it on the Spatial page of the configuration panel.
+    // Null when the drive could not be initialised.
+    static PlotManager* prepareSpatialScan(MainWin& window, const SimulatedDrive& simulated)
+    {
+        connectSensor(window);
+        PlotManager* session = window.currentSession();
+        ConfigParamPanel* panel = session->configPanel();
+        for (QComboBox* ports : panel->findChildren<QComboBox*>())
+            if (ports->isEditable())
+                ports->setEditText(simulated.slavePath());
+        for (QPushButton* button : panel->findChildren<QPushButton*>())
+            if (button->text() == QLatin1String("Initialize Linear Drive"))
+                button->click();
+        if (!panel->getLinearDriveInstance())
+            return nullptr;
+        ConfigParam& config = panel->configParam;
+        config.dataScanRunScans = 1;
+        config.spatParam.bUseSpatScan = true;
+        config.spatParam.start = 0;
+        config.spatParam.step = 10;
+        config.spatParam.end = 20;
+        return session;
+    }
 
     // What the sensor was sent from now on.
     static std::vector<Frame> sentSince(const ScriptedSensor& sensor, std::size_t mark)
@@ -389,10 +391,8 @@ private slots:
         simulated.setHomingTime(10);
         auto sensor = installPlasmaSensor();
         auto window = makeWindow();
-        connectSensor(*window);
-        PlotManager* session = window->currentSession();
-        QVERIFY(initialiseDrive(session, simulated));
-        configureSpatialScan(session->configPanel()->configParam);
+        PlotManager* session = prepareSpatialScan(*window, simulated);
+        QVERIFY(session);
 
         action(*window, "actionScan")->trigger();
         QVERIFY(window->isScanning());
@@ -425,10 +425,8 @@ private slots:
         simulated.setTravelSpeed(500); // 10 mm in 2 s
         auto sensor = installPlasmaSensor();
         auto window = makeWindow();
-        connectSensor(*window);
-        PlotManager* session = window->currentSession();
-        QVERIFY(initialiseDrive(session, simulated));
-        configureSpatialScan(session->configPanel()->configParam);
+        PlotManager* session = prepareSpatialScan(*window, simulated);
+        QVERIFY(session);
 
         action(*window, "actionScan")->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(simulated.isMoving(), 10000);
