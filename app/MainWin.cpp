@@ -131,6 +131,9 @@ MainWin::~MainWin()
 {
     writeRememberedPaths();
     shutDownAcquisition();
+    // Hiding the sub-windows as the base class tears them down activates
+    // others, and by then this object is no longer a MainWin.
+    disconnect(m_area, nullptr, this, nullptr);
     // The hidden current session has no sub-window to take it along.
     if (m_currentSession && !subWindowOf(m_currentSession))
         delete m_currentSession;
