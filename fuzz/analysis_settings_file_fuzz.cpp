@@ -7,12 +7,6 @@
 
 #include <QMap>
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    fuzz::quietQtMessages();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QString path = fuzz::inputFile(data, size, "LangmuirSettingsWidget.xml");

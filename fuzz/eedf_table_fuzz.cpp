@@ -5,12 +5,6 @@
 
 #include "analysis/EedfTable.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    fuzz::quietQtMessages();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QString path = fuzz::inputFile(data, size, "input.eedfTable");

@@ -26,12 +26,6 @@ bool read(QByteArray document, measuredData& data, ConfigParam& config, Langmuir
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    fuzz::quietQtMessages();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     measuredData session;
