@@ -1,5 +1,6 @@
 #include "analysis/DialogSettingsFile.h"
 
+#include "session/RegularFile.h"
 #include "session/XmlMaps.h"
 
 #include <QDir>
@@ -30,8 +31,9 @@ QString writeDialogSettingsFile(const QString& path, const QString& className, c
     }
 
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return writeError(path, file.errorString());
+    QString reason;
+    if (!openSaveFile(file, QIODevice::WriteOnly | QIODevice::Text, reason))
+        return writeError(path, reason);
     QXmlStreamWriter xml(&file);
     xml.setAutoFormatting(true);
     xml.writeStartDocument();
@@ -53,8 +55,9 @@ QString readDialogSettingsFile(const QString& path, const QString& className, QM
     QFile file(path);
     if (!file.exists())
         return QString();
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return QStringLiteral("Cannot read settings file [%1]\nError code: %2\n").arg(path, file.errorString());
+    QString reason;
+    if (!openRegularFile(file, QIODevice::ReadOnly | QIODevice::Text, reason))
+        return QStringLiteral("Cannot read settings file [%1]\nError code: %2\n").arg(path, reason);
 
     QXmlStreamReader xml(&file);
     if (xml.readNextStartElement() && xml.name() == QLatin1String(kRootElement)

@@ -1,13 +1,19 @@
 #include "analysis/EedfTable.h"
 
+#include "session/RegularFile.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QTextStream>
+
+#include <cmath>
 
 namespace {
 
 const QString kHeader = QStringLiteral("Energy;Resolution");
 
+// A line is kept when both its fields are finite numbers, the values the
+// table's editor takes; "inf" or "nan" read as numbers but are not energies.
 bool parseLine(const QString& line, EedfEntry& entry)
 {
     const int separator = line.indexOf(QLatin1Char(';'));
@@ -15,11 +21,11 @@ bool parseLine(const QString& line, EedfEntry& entry)
         return false;
     bool energyOk = false, resolutionOk = false;
     entry.energy = line.left(separator).toDouble(&energyOk);
-    if (!energyOk)
+    if (!energyOk || !std::isfinite(entry.energy))
         return false;
     // Anything after a second ';' is ignored.
     entry.resolution = line.section(QLatin1Char(';'), 1, 1).toDouble(&resolutionOk);
-    return resolutionOk;
+    return resolutionOk && std::isfinite(entry.resolution);
 }
 
 } // namespace
@@ -38,7 +44,8 @@ EedfTable defaultEedfTable()
 QString readEedfTable(const QString& path, EedfTable& table)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    QString reason;
+    if (!openRegularFile(file, QIODevice::ReadOnly | QIODevice::Text, reason))
         return QStringLiteral("Error - cannot open EEDF table File.");
     QTextStream in(&file);
     if (!in.readLine().startsWith(kHeader))
@@ -60,7 +67,8 @@ QString writeEedfTable(const QString& path, const EedfTable& table)
 {
     const QString failure = QStringLiteral("Error - cannot write EEDF table file.");
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+    QString reason;
+    if (!openSaveFile(file, QIODevice::WriteOnly | QIODevice::Text, reason))
         return failure;
     QTextStream out(&file);
     out << kHeader << '\n';

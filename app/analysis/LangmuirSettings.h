@@ -1,8 +1,27 @@
 #pragma once
 
+#include "config/NumberRange.h"
+
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QVector>
+
+#include <initializer_list>
+
+// One number of the record as the operator knows it: its name in the session
+// file, the label of the dialog field or panel control that sets it (its
+// name where none does), its unit and the range that control allows.
+struct SettingRange
+{
+    const char* name;
+    const char* label;
+    const char* unit;
+    NumberRange range;
+
+    // "Probe radius 0 m (allowed: 1e-06 to 0.01 m)".
+    QString describe(double value) const;
+};
 
 // Probe geometry, gas conditions and analysis options of a session: what the
 // curve analysis reads. A plain record; the "Process Settings" dialog derives
@@ -40,7 +59,32 @@ public:
 
     // The session file's analysis-settings block. Numbers are written in their
     // shortest round-trip form, lists as values each followed by ";". A name
-    // missing from the map leaves its field unchanged.
+    // missing from the map leaves its field unchanged. A number outside its
+    // range (see range()) takes the record's default instead, a list entry
+    // outside it the value of an unset frame (0 V); each such replacement is
+    // described in `replaced` when given.
     void toStringMap(QMap<QString, QString>& map) const;
-    void fromStringMap(const QMap<QString, QString>& map);
+    void fromStringMap(const QMap<QString, QString>& map, QStringList* replaced = nullptr);
+
+    // The first number of the record outside its range (of those named in
+    // `only`, when given), described for the operator; empty when they all lie
+    // in their ranges.
+    QString outOfRange(std::initializer_list<const char*> only = {}) const;
+
+    // The range of the number `name` (a field of the session block); null for
+    // a flag or an unknown name.
+    static const SettingRange* range(const char* name);
 };
+
+// The units in which the "Process Settings" dialog shows the pressure, in the
+// order of its unit box, with the factors it has always used (they are not
+// exact inverses of each other). The record always holds Torr.
+struct PressureUnit
+{
+    const char* label;
+    double toTorr;
+    double fromTorr;
+};
+extern const PressureUnit pressureUnits[3];
+// The unit at `index` of the unit box; Torr for an index outside it.
+const PressureUnit& pressureUnitAt(int index);

@@ -1,6 +1,7 @@
 #include "analysis/LangmuirSettingsWidget.h"
 
 #include "analysis/DialogSettingsFile.h"
+#include "analysis/ProcessSettingsFields.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,7 +17,6 @@
 #include <QVBoxLayout>
 
 #include <cmath>
-#include <iterator>
 
 const char* const LangmuirSettingsWidget::settingsFilePath = ".settings/LangmuirSettingsWidget.xml";
 
@@ -24,30 +24,17 @@ namespace {
 
 const char* const kFileClass = "LangmuirSettingsWidget";
 
-// The record always holds Torr. The two factors of a unit are the ones the
-// dialog has always used; they are not exact inverses of each other.
-struct PressureUnit
-{
-    const char* label;
-    double toTorr;
-    double fromTorr;
-};
-
-const PressureUnit kPressureUnits[] = {
-    {"[Torr]", 1.0, 1.0},
-    {"[Bar]", 750.06, 0.0013332},
-    {"[Pascal]", 0.0075006, 133.322},
-};
-constexpr int kPressureUnitCount = int(std::size(kPressureUnits));
-
 QString fieldText(double value)
 {
     return QString::number(value, 'G', 6);
 }
 
-void limitTo(QLineEdit* edit, double bottom, double top)
+// The validator guides typing; whether a text is taken is decided by the
+// field's range, the rule every reader of the dialog's file follows as well.
+void limitTo(QLineEdit* edit)
 {
-    auto* validator = new QDoubleValidator(bottom, top, 10, edit);
+    const NumberRange& range = *fieldRange(edit->objectName());
+    auto* validator = new QDoubleValidator(range.minimum, range.maximum, 10, edit);
     // The field texts are stored in a file; keep them independent of the locale.
     validator->setLocale(QLocale::c());
     edit->setValidator(validator);
@@ -55,31 +42,19 @@ void limitTo(QLineEdit* edit, double bottom, double top)
 
 bool isAcceptable(const QLineEdit* edit)
 {
-    if (!edit->validator())
-        return true;
-    QString text = edit->text();
-    int position = 0;
-    return edit->validator()->validate(text, position) == QValidator::Acceptable;
+    return !fieldRange(edit->objectName()) || acceptsFieldText(edit->objectName(), edit->text());
 }
 
-// A text the validator rejects is taken back to the previous one. Returns
-// whether the field now holds an acceptable number.
-bool acceptOrUndo(QLineEdit* edit)
+// A text the field does not take is taken back to the previous one.
+void undoIfRejected(QLineEdit* edit)
 {
-    if (isAcceptable(edit))
-        return true;
-    edit->undo();
-    return isAcceptable(edit);
+    if (!isAcceptable(edit))
+        edit->undo();
 }
 
 double fieldNumber(const QLineEdit* edit)
 {
     return edit->text().toDouble();
-}
-
-PressureUnit unitAt(int index)
-{
-    return kPressureUnits[index >= 0 && index < kPressureUnitCount ? index : 0];
 }
 
 } // namespace
@@ -149,7 +124,7 @@ void LangmuirSettingsWidget::buildLayout()
                               QStringLiteral("2.4E-3"));
     m_pressureUnitBox = new QComboBox;
     m_pressureUnitBox->setObjectName(QStringLiteral("pressureUnitBox"));
-    for (const PressureUnit& unit : kPressureUnits)
+    for (const PressureUnit& unit : pressureUnits)
         m_pressureUnitBox->addItem(QLatin1String(unit.label));
     grid->addWidget(m_pressureUnitBox, grid->rowCount() - 1, 2);
 
@@ -196,13 +171,8 @@ void LangmuirSettingsWidget::buildLayout()
     connect(closeButton, &QPushButton::clicked, this, &LangmuirSettingsWidget::closeSettings);
     outer->addWidget(closeButton, 0, Qt::AlignRight);
 
-    limitTo(m_rpEdit, 1e-06, 0.01);
-    limitTo(m_lpEdit, 1e-06, 0.1);
-    limitTo(m_resEdit, 0, 100);
-    limitTo(m_ionMassEdit, 1, 10000);
-    limitTo(m_tgEdit, 0, 100000);
-    limitTo(m_pressureEdit, 0, 1e9);
-    limitTo(m_sigmaNEdit, 0, 1e9);
+    for (QLineEdit* edit : {m_rpEdit, m_lpEdit, m_resEdit, m_ionMassEdit, m_tgEdit, m_pressureEdit, m_sigmaNEdit})
+        limitTo(edit);
 }
 
 void LangmuirSettingsWidget::connectFields()
@@ -246,16 +216,12 @@ void LangmuirSettingsWidget::setLangmuirSettings()
 {
     // A field whose text is still rejected after the undo keeps the record's
     // value; the redisplay below then shows that value again.
-    if (acceptOrUndo(m_ionMassEdit))
-        ionmass = fieldNumber(m_ionMassEdit);
-    if (acceptOrUndo(m_rpEdit))
-        probe_radius = fieldNumber(m_rpEdit);
-    if (acceptOrUndo(m_lpEdit))
-        probe_length = fieldNumber(m_lpEdit);
-    if (acceptOrUndo(m_tgEdit))
-        gas_temperature = fieldNumber(m_tgEdit);
-    if (acceptOrUndo(m_sigmaNEdit))
-        sigmaN = fieldNumber(m_sigmaNEdit);
+    QMap<QString, QString> texts;
+    for (QLineEdit* edit : {m_ionMassEdit, m_rpEdit, m_lpEdit, m_tgEdit, m_sigmaNEdit, m_pressureEdit}) {
+        undoIfRejected(edit);
+        texts.insert(edit->objectName(), edit->text());
+    }
+    applyFieldTexts(texts, m_pressureUnitBox->currentIndex(), *this);
     if (m_useUserVpBox->isChecked()) {
         setUseUserVpForFrame(m_frame, true);
         bool isNumber = false;
@@ -263,8 +229,6 @@ void LangmuirSettingsWidget::setLangmuirSettings()
         if (isNumber)
             setUserVpForFrame(m_frame, userVp);
     }
-    if (acceptOrUndo(m_pressureEdit))
-        pressure = fieldNumber(m_pressureEdit) * unitAt(m_pressureUnitBox->currentIndex()).toTorr;
     bUse2ndDerivativeZeroVp = m_vpMethodBox->currentIndex() == 1;
     redisplay();
 }
@@ -281,7 +245,7 @@ void LangmuirSettingsWidget::redisplay()
 
 void LangmuirSettingsWidget::setPressureUnits()
 {
-    m_pressureEdit->setText(fieldText(pressure * unitAt(m_pressureUnitBox->currentIndex()).fromTorr));
+    m_pressureEdit->setText(fieldText(pressure * pressureUnitAt(m_pressureUnitBox->currentIndex()).fromTorr));
 }
 
 void LangmuirSettingsWidget::setProbeRes()

@@ -6,7 +6,8 @@
 void derivative(const IvPoint* points, int count, DerivativeCurve& out, int halfWidth)
 {
     const int n = halfWidth;
-    const int resultCount = n >= 1 ? count - 2 * n : 0;
+    // In 64 bits: a half-width read from a file may be as large as an int goes.
+    const int resultCount = n >= 1 && count > 2LL * n ? count - 2 * n : 0;
     out.resize(std::max(resultCount, 0));
     DerivativePoint* result = out.data();
     for (int k = 0; k < resultCount; ++k) {

@@ -85,6 +85,23 @@ void ionDensity(AnalysisContext& context, CurveResults& results)
     results.Ldebye = double(debyeLength);
 }
 
+// A density the curve cannot give (a kTe of 0 eV leaves no Bohm velocity, no
+// ion current no density, currents beyond the range of a double no Jp) ends
+// the analysis with a word; the values it did not determine are NaN.
+bool densitiesAreFinite(AnalysisContext& context, CurveResults& results)
+{
+    if (std::isfinite(results.Jp) && std::isfinite(results.Ni) && std::isfinite(results.Ldebye) && results.Ni > 0)
+        return true;
+    context.scan.errorText = QStringLiteral("Error while calculating Ni: no finite density from Jp %1 A/m^2 and "
+                                            "kTe %2 eV")
+                                 .arg(numberText(results.Jp), numberText(results.kTe));
+    if (!std::isfinite(results.Jp))
+        results.Jp = std::numeric_limits<double>::quiet_NaN();
+    // The Debye length follows from the density: neither is determined.
+    results.Ni = results.Ldebye = std::numeric_limits<double>::quiet_NaN();
+    return false;
+}
+
 bool temperatureAndDensities(AnalysisContext& context, CurveResults& results)
 {
     results.kTe = fitElectronTemperature(context);
@@ -94,9 +111,25 @@ bool temperatureAndDensities(AnalysisContext& context, CurveResults& results)
     }
     results.Jp = ionCurrentDensity(context);
     ionDensity(context, results);
+    if (!densitiesAreFinite(context, results))
+        return false;
     results.Je = 0;
     results.Ne = 0;
     return true;
+}
+
+// The settings an analysis cannot work with, named for the operator: a number
+// it reads outside the range the dialog or the panel allows, or a gas at 0 K
+// (whose mean free path is 0). Empty when it can run.
+QString unusableSetting(const LangmuirSettings& settings)
+{
+    QString problem = settings.outOfRange({"ionmass", "probe_radius", "gas_temperature", "pressure", "sigmaN",
+                                           "nDerivativePoints", "VsatFactor", "electronReflectVoltage"});
+    if (problem.isEmpty() && settings.bUseUserVp)
+        problem = settings.outOfRange({"setVp"});
+    if (problem.isEmpty() && !(settings.gas_temperature > 0))
+        problem = QStringLiteral("Gas temperature %1 K (must be above 0 K)").arg(settings.gas_temperature);
+    return problem.isEmpty() ? problem : QStringLiteral("Unusable analysis setting: ") + problem;
 }
 
 // The scan's curve; lists of unequal length give as many points as the
@@ -192,6 +225,11 @@ void analyse(ScanRecord& scan, const LangmuirSettings& settings)
         return;
     }
     scan.parameters.reset();
+    const QString unusable = unusableSetting(settings);
+    if (!unusable.isEmpty()) {
+        scan.errorText = unusable;
+        return;
+    }
     computeIonWindow(context);
     scan.errorText.clear();
     const IvCurve nominal = nominalCurve(scan);

@@ -16,6 +16,8 @@ list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/PlasmaAnalysis.h
   ${CMAKE_CURRENT_LIST_DIR}/Potentials.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Potentials.h
+  ${CMAKE_CURRENT_LIST_DIR}/ProcessSettingsFields.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ProcessSettingsFields.h
   ${CMAKE_CURRENT_LIST_DIR}/results.cpp
   ${CMAKE_CURRENT_LIST_DIR}/results.h
   ${CMAKE_CURRENT_LIST_DIR}/ScanRecord.h

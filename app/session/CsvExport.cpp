@@ -4,12 +4,14 @@
 #include "analysis/LangmuirSettings.h"
 #include "analysis/PlasmaAnalysis.h"
 #include "session/ExportSettings.h"
+#include "session/RegularFile.h"
 
 #include <QCoreApplication>
-#include <QFile>
+#include <QSaveFile>
 #include <QTextStream>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 
@@ -157,17 +159,21 @@ void writeExport(QTextStream& out, const ExportSettings& options, const measured
 QString exportSession(const QString& fileName, const ExportSettings& options, const measuredData& data,
                       const LangmuirSettings& settings)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-        return kErrorPrefix
-               + QStringLiteral("Failed to open file '%1' for writing (%2).").arg(fileName, file.errorString());
+    // Written beside the target and renamed over it once complete: a failed
+    // export leaves the previous one as it was.
+    QSaveFile file(fileName);
+    QString reason;
+    if (!openSaveFile(file, QIODevice::WriteOnly | QIODevice::Text, reason))
+        return kErrorPrefix + QStringLiteral("Failed to open file '%1' for writing (%2).").arg(fileName, reason);
     QTextStream out(&file);
     out.setCodec("UTF-8");
+    errno = 0;
     writeExport(out, options, data, settings);
     out.flush();
-    file.close();
+    const int writeErrno = errno;
     // A full disk shows only here: the stream and the file write late.
-    if (out.status() != QTextStream::Ok || file.error() != QFileDevice::NoError)
-        return kErrorPrefix + QStringLiteral("Failed to close file '%1' (%2).").arg(fileName, file.errorString());
+    if (out.status() != QTextStream::Ok || !file.commit())
+        return kErrorPrefix
+               + QStringLiteral("Failed to close file '%1' (%2).").arg(fileName, writeFailure(file, writeErrno));
     return QString();
 }

@@ -1,6 +1,7 @@
 #include "session/DecimalText.h"
 
 #include <charconv>
+#include <utility>
 
 int writeDecimal(char* out, double value)
 {
@@ -55,17 +56,38 @@ double parseDecimal(QStringView text)
 
 QVector<double> parseVectorText(QStringView text)
 {
-    // One value per separator at most: the vector never outgrows its text.
-    QVector<double> values;
-    values.reserve(int(text.count(QLatin1Char(';'))) + 1);
+    VectorTextReader reader;
+    reader.feed(text);
+    return reader.finish();
+}
+
+void VectorTextReader::feed(QStringView piece)
+{
     qsizetype start = 0;
-    while (start <= text.size()) {
-        qsizetype end = text.indexOf(QLatin1Char(';'), start);
-        if (end < 0)
-            end = text.size();
-        if (end > start)
-            values.append(parseDecimal(text.mid(start, end - start)));
+    for (qsizetype end = piece.indexOf(QLatin1Char(';')); end >= 0; end = piece.indexOf(QLatin1Char(';'), start)) {
+        if (carry_.isEmpty()) {
+            takePart(piece.mid(start, end - start));
+        } else {
+            carry_.append(piece.mid(start, end - start));
+            takePart(carry_);
+            carry_.clear();
+        }
         start = end + 1;
     }
-    return values;
+    carry_.append(piece.mid(start));
+}
+
+QVector<double> VectorTextReader::finish()
+{
+    takePart(carry_);
+    carry_.clear();
+    // Growth by appending leaves up to twice the room needed.
+    values_.squeeze();
+    return std::exchange(values_, {});
+}
+
+void VectorTextReader::takePart(QStringView part)
+{
+    if (!part.isEmpty())
+        values_.append(parseDecimal(part));
 }

@@ -27,3 +27,19 @@ double parseDecimal(QStringView text);
 
 // Splits at ';', skips empty parts and reads every part with parseDecimal.
 QVector<double> parseVectorText(QStringView text);
+
+// parseVectorText for a text that arrives in pieces (an XML reader may hand a
+// long text over in several parts), so that no copy of the whole text is made.
+class VectorTextReader
+{
+public:
+    void feed(QStringView piece);
+    // The values of everything fed; the reader starts afresh.
+    QVector<double> finish();
+
+private:
+    void takePart(QStringView part);
+
+    QString carry_; // the start of a part whose end has not arrived yet
+    QVector<double> values_;
+};

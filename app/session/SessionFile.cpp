@@ -5,9 +5,9 @@
 #include "config/ConfigParam.h"
 #include "session/CrLfDevice.h"
 #include "session/DecimalText.h"
+#include "session/RegularFile.h"
 #include "session/XmlMaps.h"
 
-#include <QDebug>
 #include <QFileDevice>
 #include <QSaveFile>
 #include <QXmlStreamReader>
@@ -139,6 +139,30 @@ void writePosition(QXmlStreamWriter& xml, const PositionWrapper& p)
 // the joined record of both bands).
 constexpr qint64 averagedEntryBytes = 80 * 1024;
 
+// What the data read from a document may take in memory: a fixed allowance
+// plus a multiple of the part of the document read so far. Real frames take
+// less memory than their text (a number of ten characters becomes eight
+// bytes); a document of empty or tiny elements, each of which costs hundreds
+// of bytes once read, runs into this bound long before it can exhaust the
+// machine.
+constexpr qint64 readAllowance = qint64(32) * 1024 * 1024;
+constexpr qint64 readBytesPerCharacter = 8;
+// A list that grows by appending may hold twice the room it needs.
+constexpr qint64 listSlack = 2;
+
+qint64 vectorBytes(const QVector<double>& values)
+{
+    return qint64(values.size()) * qint64(sizeof(double));
+}
+
+qint64 textMapBytes(const TextMap& map)
+{
+    qint64 characters = 0;
+    for (auto it = map.constBegin(); it != map.constEnd(); ++it)
+        characters += it.key().size() + it.value().size();
+    return characters * qint64(sizeof(QChar));
+}
+
 // Averages are rebuilt after reading as long as they take no more than this
 // (a fixed allowance plus a multiple of the document's size): a small file
 // naming thousands of empty frames must not make the reader allocate
@@ -158,9 +182,16 @@ public:
 
     bool read(measuredData& data, ConfigParam& config, LangmuirSettings& settings);
     QString error() const { return error_; }
+    QStringList warnings() const { return warnings_; }
 
 private:
     bool fail(const QString& reason);
+    // Counts memory the data read take; past the bound the document is
+    // refused (the reader's error stops every loop that reads on).
+    void charge(qint64 bytes);
+    TextMap readChargedTextMap();
+    QVector<double> readChargedVector();
+    VectorMap readChargedVectorMap();
     bool enterElement(const QString& name); // next start element must be `name`
     QString attribute(const QString& name) const { return xml_.attributes().value(name).toString(); }
 
@@ -173,7 +204,43 @@ private:
 
     QXmlStreamReader xml_;
     QString error_;
+    QStringList warnings_;
+    qint64 spent_ = 0;
 };
+
+void SessionReader::charge(qint64 bytes)
+{
+    spent_ += bytes;
+    const qint64 bound = readAllowance + readBytesPerCharacter * xml_.characterOffset();
+    if (spent_ <= bound || xml_.hasError())
+        return;
+    constexpr qint64 megabyte = 1024 * 1024;
+    xml_.raiseError(QStringLiteral("the file is refused: reading it would take more than %1 MB of memory, far more "
+                                   "than a session file of its size needs")
+                        .arg(bound / megabyte));
+}
+
+TextMap SessionReader::readChargedTextMap()
+{
+    TextMap map = readTextMap(xml_);
+    charge(textMapBytes(map));
+    return map;
+}
+
+QVector<double> SessionReader::readChargedVector()
+{
+    QVector<double> values = readVector(xml_);
+    charge(vectorBytes(values));
+    return values;
+}
+
+VectorMap SessionReader::readChargedVectorMap()
+{
+    VectorMap vectors = readVectorMap(xml_);
+    for (const QVector<double>& values : vectors)
+        charge(vectorBytes(values));
+    return vectors;
+}
 
 bool SessionReader::fail(const QString& reason)
 {
@@ -198,16 +265,16 @@ bool SessionReader::read(measuredData& data, ConfigParam& config, LangmuirSettin
                                    "for the sensor \"Langmuir Probe\""));
     if (!enterElement(headerElement))
         return fail(QStringLiteral("the \"header\" block is missing"));
-    const TextMap header = readTextMap(xml_);
+    const TextMap header = readChargedTextMap();
     if (!header.contains(QStringLiteral("deviceID")))
         return fail(QStringLiteral("the header has no \"deviceID\""));
 
     if (!xml_.readNextStartElement() || !isConfigParamElement(xml_))
         return fail(QStringLiteral("the configuration block (\"settings\" of class \"configParam\") is missing"));
-    const TextMap configMap = readTextMap(xml_);
+    const TextMap configMap = readChargedTextMap();
     if (!enterElement(settingsElement) || attribute(classAttribute) != analysisSettingsClass)
         return fail(QStringLiteral("the analysis settings block (\"settings\" of class \"AnalysisSettings\") is missing"));
-    TextMap analysisMap = readTextMap(xml_);
+    TextMap analysisMap = readChargedTextMap();
     // Older versions kept the current offset with the configuration.
     if (!analysisMap.contains(offsetCurrentKey) && configMap.contains(offsetCurrentKey))
         analysisMap.insert(offsetCurrentKey, configMap.value(offsetCurrentKey));
@@ -226,7 +293,7 @@ bool SessionReader::read(measuredData& data, ConfigParam& config, LangmuirSettin
     rebuildAverages(positions);
 
     config.fromStringMap(configMap);
-    settings.fromStringMap(analysisMap);
+    settings.fromStringMap(analysisMap, &warnings_);
     data.deviceID = header.value(QStringLiteral("deviceID"));
     data.comment = header.value(QStringLiteral("comment"));
     data.positions = std::move(positions);
@@ -240,9 +307,10 @@ PositionWrapper SessionReader::readPosition()
     // The scan groups are read as they stand in the document; "scanCount"
     // merely repeats their number and is not trusted with more.
     PositionWrapper p;
+    charge(listSlack * qint64(sizeof(PositionWrapper)));
     while (xml_.readNextStartElement()) {
         if (xml_.name() == valuesElement) {
-            const TextMap values = readTextMap(xml_);
+            const TextMap values = readChargedTextMap();
             p.position = values.value(QStringLiteral("position")).toInt();
             p.harmonics = values.value(QStringLiteral("harmonics")).toInt();
             p.mode = values.value(QStringLiteral("mode")).toInt();
@@ -258,9 +326,10 @@ PositionWrapper SessionReader::readPosition()
 ScanGroup SessionReader::readScanGroup()
 {
     ScanGroup g;
+    charge(listSlack * qint64(sizeof(ScanGroup)));
     while (xml_.readNextStartElement()) {
         if (xml_.name() == valuesElement)
-            g.scan = readTextMap(xml_).value(QStringLiteral("scan")).toInt();
+            g.scan = readChargedTextMap().value(QStringLiteral("scan")).toInt();
         else if (xml_.name() == lowBandElement)
             g.Delays200 += readDelayList();
         else if (xml_.name() == highBandElement)
@@ -289,15 +358,16 @@ DelayWrapper SessionReader::readDelayWrapper()
     // frame saved without a scan record has no "scanData" and reads back
     // without one.
     DelayWrapper w;
+    charge(listSlack * qint64(sizeof(DelayWrapper)));
     int vectorsRead = 0;
     while (xml_.readNextStartElement()) {
         if (xml_.name() == valuesElement) {
-            const TextMap values = readTextMap(xml_);
+            const TextMap values = readChargedTextMap();
             w.delay = float(parseDecimal(values.value(QStringLiteral("delay"))));
             w.harmonics = values.value(QStringLiteral("harmonics")).toInt();
             w.freq = parseDecimal(values.value(QStringLiteral("freq")));
         } else if (xml_.name() == vecElement && vectorsRead < wrapperVectorCount) {
-            w.*wrapperVectors[vectorsRead++] = readVector(xml_);
+            w.*wrapperVectors[vectorsRead++] = readChargedVector();
         } else if (xml_.name() == scanDataElement) {
             w.scanRecord = readScanRecord();
         } else {
@@ -312,7 +382,7 @@ ScanRecord SessionReader::readScanRecord()
     ScanRecord r;
     while (xml_.readNextStartElement()) {
         if (xml_.name() == statusElement) {
-            const TextMap status = readTextMap(xml_);
+            const TextMap status = readChargedTextMap();
             auto number = [&status](const char* key) { return parseDecimal(status.value(QLatin1String(key))); };
             r.date = QDateTime::fromSecsSinceEpoch(status.value(QStringLiteral("date")).toUInt());
             r.position = number("position");
@@ -327,27 +397,28 @@ ScanRecord SessionReader::readScanRecord()
             r.errorText = status.value(QStringLiteral("Error"));
         } else if (xml_.name() == traceElement) {
             r.initScanDerivativeDuration = parseDecimal(attribute(durationAttribute));
-            const VectorMap trace = readVectorMap(xml_);
+            const VectorMap trace = readChargedVectorMap();
             const QVector<double> x = trace.value(QStringLiteral("V"));
             const QVector<double> y = trace.value(QStringLiteral("dIdV"));
             const int points = std::min(x.size(), y.size());
             r.initScanDerivative.reserve(points);
             for (int i = 0; i < points; ++i)
                 r.initScanDerivative.append(QPointF(x[i], y[i]));
+            charge(qint64(points) * qint64(sizeof(QPointF)));
         } else if (xml_.name() == dataElement && attribute(classAttribute) == correctedClass) {
-            const VectorMap data = readVectorMap(xml_);
+            const VectorMap data = readChargedVectorMap();
             r.V = data.value(QStringLiteral("V"));
             r.I = data.value(QStringLiteral("I"));
             r.stdV = data.value(QStringLiteral("stdV"));
             r.stdI = data.value(QStringLiteral("stdI"));
         } else if (xml_.name() == dataElement && attribute(classAttribute) == doubleProbeClass) {
-            const VectorMap data = readVectorMap(xml_);
+            const VectorMap data = readChargedVectorMap();
             r.doubleProbeV = data.value(QStringLiteral("V"));
             r.doubleProbeI = data.value(QStringLiteral("I"));
             r.doubleProbeStdV = data.value(QStringLiteral("stdV"));
             r.doubleProbeStdI = data.value(QStringLiteral("stdI"));
         } else if (xml_.name() == resultsElement) {
-            r.parameters.read(readTextMap(xml_));
+            r.parameters.read(readChargedTextMap());
         } else {
             xml_.skipCurrentElement();
         }
@@ -361,8 +432,9 @@ void SessionReader::rebuildAverages(QVector<PositionWrapper>& positions)
     for (PositionWrapper& p : positions) {
         const qint64 cost = p.averagedEntryCount() * averagedEntryBytes;
         if (cost > budget) {
-            qWarning() << "Session file: averages of position" << p.position
-                       << "not rebuilt: too many frames for the size of the file";
+            warnings_.append(QStringLiteral("the averages of position %1 are not rebuilt: too many frames for the size "
+                                            "of the file")
+                                 .arg(p.position));
             continue;
         }
         budget -= cost;
@@ -406,12 +478,14 @@ bool writeSession(QIODevice& device, measuredData& data, const ConfigParam& conf
 }
 
 bool readSession(QIODevice& device, measuredData& data, ConfigParam& config, LangmuirSettings& settings,
-                 QString* error)
+                 QString* error, QStringList* warnings)
 {
     SessionReader reader(device);
     const bool ok = reader.read(data, config, settings);
     if (!ok && error)
         *error = reader.error();
+    if (ok && warnings)
+        *warnings = reader.warnings();
     return ok;
 }
 
@@ -421,10 +495,8 @@ SessionSave saveSessionFile(const QString& target, measuredData& data, const Con
                             const LangmuirSettings& settings, QString& reason)
 {
     QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        reason = file.errorString();
+    if (!openSaveFile(file, QIODevice::WriteOnly | QIODevice::Text, reason))
         return SessionSave::NotOpened;
-    }
     const QString previousFileName = data.fileName;
     errno = 0;
     const bool complete = writeSession(file, data, config, settings);
@@ -433,6 +505,6 @@ SessionSave saveSessionFile(const QString& target, measuredData& data, const Con
         return SessionSave::Saved;
     // Not committed: the temporary file is discarded with `file`.
     data.fileName = previousFileName;
-    reason = file.error() != QFileDevice::NoError ? file.errorString() : qt_error_string(writeErrno ? writeErrno : EIO);
+    reason = writeFailure(file, writeErrno);
     return SessionSave::NotWritten;
 }

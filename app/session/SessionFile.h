@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 class ConfigParam;
 class LangmuirSettings;
@@ -35,7 +36,11 @@ SessionSave saveSessionFile(const QString& target, measuredData& data, const Con
 // Reads a session document from an open device. On success replaces the
 // device ID, comment, positions and file name of `data` (its base level stays),
 // sets `config` and `settings` from their blocks, rebuilds each position's
-// averages, and returns true. A document that is not a complete session file
-// changes nothing and returns false, with the reason in `error` when given.
+// averages, and returns true; `warnings` then lists what was read otherwise
+// than the file says (an analysis setting outside its range replaced by its
+// default, averages left out for lack of memory). A document that is not a
+// complete session file, or whose data would take far more memory than its
+// size can justify, changes nothing and returns false, with the reason in
+// `error` when given.
 bool readSession(QIODevice& device, measuredData& data, ConfigParam& config, LangmuirSettings& settings,
-                 QString* error = nullptr);
+                 QString* error = nullptr, QStringList* warnings = nullptr);

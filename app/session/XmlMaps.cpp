@@ -72,7 +72,27 @@ void writeVectorMap(QXmlStreamWriter& xml, const QString& name, const TextMap& a
 
 QVector<double> readVector(QXmlStreamReader& xml)
 {
-    return parseVectorText(xml.readElementText(QXmlStreamReader::SkipChildElements));
+    // Read as the text arrives: a vector's text may be most of a file, and a
+    // copy of it would double what reading costs.
+    VectorTextReader reader;
+    int depth = 1;
+    while (depth > 0 && !xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::Characters:
+            if (depth == 1)
+                reader.feed(xml.text());
+            break;
+        case QXmlStreamReader::StartElement:
+            ++depth;
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    return reader.finish();
 }
 
 VectorMap readVectorMap(QXmlStreamReader& xml)

@@ -12,6 +12,8 @@ list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ReferenceBaseLevel.h
   ${CMAKE_CURRENT_LIST_DIR}/RecoveryCopy.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RecoveryCopy.h
+  ${CMAKE_CURRENT_LIST_DIR}/RegularFile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RegularFile.h
   ${CMAKE_CURRENT_LIST_DIR}/SessionFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SessionFile.h
   ${CMAKE_CURRENT_LIST_DIR}/SessionRecovery.cpp

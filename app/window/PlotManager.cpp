@@ -4,6 +4,7 @@
 #include "analysis/PlasmaAnalysis.h"
 #include "config/ConfigParamPanel.h"
 #include "session/ReferenceBaseLevel.h"
+#include "session/RegularFile.h"
 #include "session/SessionFile.h"
 #include "session/SessionRecovery.h"
 #include "window/DialogProvider.h"
@@ -369,10 +370,11 @@ void PlotManager::markSaved(const QString& target)
 
 bool PlotManager::openForReading(QFile& file)
 {
-    if (file.open(QIODevice::ReadOnly | QIODevice::Text))
+    QString reason;
+    if (openRegularFile(file, QIODevice::ReadOnly | QIODevice::Text, reason))
         return true;
     m_dialogs->critical(this, applicationTitle(),
-                        fileError("Cannot open file [%1]\nError code: %2\n", file.fileName(), file.errorString()));
+                        fileError("Cannot open file [%1]\nError code: %2\n", file.fileName(), reason));
     return false;
 }
 
@@ -382,11 +384,15 @@ int PlotManager::load(const QString& fileName)
     QFile file(fileName);
     if (!openForReading(file))
         return 0;
-    if (!readSession(file, m_data, m_config, *m_settings)) {
+    QStringList changes;
+    if (!readSession(file, m_data, m_config, *m_settings, nullptr, &changes)) {
         m_dialogs->warning(this, QStringLiteral("Invalid save file"), QStringLiteral("Save file invalid"));
         return 0;
     }
     showLoadedSession();
+    if (!changes.isEmpty())
+        m_dialogs->warning(this, applicationTitle(),
+                           QStringLiteral("%1 was read with these changes:\n%2").arg(fileName, changes.join('\n')));
     return 1;
 }
 

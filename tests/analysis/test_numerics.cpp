@@ -66,6 +66,11 @@ private slots:
         QVERIFY(out.isEmpty());
         derivative(curveOf({0, 1, 2, 3, 4, 5, 6}), 0, out, -1000000000);
         QVERIFY(out.isEmpty());
+        // Half-widths whose double overflows an int: still nothing.
+        for (int n : {1500000000, std::numeric_limits<int>::max()}) {
+            derivative(curveOf({0, 1, 2, 3, 4, 5, 6}), 0, out, n);
+            QVERIFY(out.isEmpty());
+        }
     }
 
     void derivativeSumsInExtendedPrecision()

@@ -344,18 +344,78 @@ private slots:
         QVERIFY(std::isnan(one.ionThreshold()));
     }
 
-    void halfWidthFromASessionFileCannotHang()
+    // Settings from a file or the settings store that the analysis cannot use
+    // end it with a text naming the setting, never with a crash, a hang or an
+    // infinite or negative result reported as success. The allowed ranges are
+    // those of the "Process Settings" dialog's fields and of the panel's
+    // "Derivative Calculation Points" (1 to 10).
+    void unusableSettingsAreNamed_data()
     {
-        ScanRecord scan = MaxwellianProbe().scan();
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("error");
+        const QString prefix = QStringLiteral("Unusable analysis setting: ");
+        QTest::newRow("derivative points 0") << "nDerivativePoints" << 0.0
+                                             << prefix + "Derivative Calculation Points 0 (allowed: 1 to 10)";
+        QTest::newRow("derivative points int min")
+            << "nDerivativePoints" << double(std::numeric_limits<int>::min())
+            << prefix + "Derivative Calculation Points -2147483648 (allowed: 1 to 10)";
+        QTest::newRow("derivative points 1000") << "nDerivativePoints" << 1000.0
+                                                << prefix + "Derivative Calculation Points 1000 (allowed: 1 to 10)";
+        QTest::newRow("derivative points 1.5e9 (20 GB)")
+            << "nDerivativePoints" << 1500000000.0
+            << prefix + "Derivative Calculation Points 1500000000 (allowed: 1 to 10)";
+        QTest::newRow("derivative points int max (overflow)")
+            << "nDerivativePoints" << double(std::numeric_limits<int>::max())
+            << prefix + "Derivative Calculation Points 2147483647 (allowed: 1 to 10)";
+        QTest::newRow("probe radius 0 (Jp inf)") << "probe_radius" << 0.0
+                                                 << prefix + "Probe radius 0 m (allowed: 1e-06 to 0.01 m)";
+        QTest::newRow("pressure -1 (Ni negative)") << "pressure" << -1.0
+                                                   << prefix + "Gas pressure -1 Torr (allowed: 0 to 7.5006e+11 Torr)";
+        QTest::newRow("ion mass 0 (NaN)") << "ionmass" << 0.0 << prefix + "Ion Mass 0 amu (allowed: 1 to 10000 amu)";
+        QTest::newRow("ion mass NaN") << "ionmass" << std::nan("") << prefix + "Ion Mass nan amu (allowed: 1 to 10000 amu)";
+        QTest::newRow("gas at 0 K") << "gas_temperature" << 0.0 << prefix + "Gas temperature 0 K (must be above 0 K)";
+        QTest::newRow("cross-section inf") << "sigmaN" << std::numeric_limits<double>::infinity()
+                                           << prefix + "Ion-Neutral cross-section inf m^2 (allowed: 0 to 1000000000 m^2)";
+    }
+
+    void unusableSettingsAreNamed()
+    {
+        QFETCH(QString, field);
+        QFETCH(double, value);
+        QFETCH(QString, error);
         LangmuirSettings settings;
-        for (int n : {0, -5, std::numeric_limits<int>::min()}) {
-            settings.nDerivativePoints = n;
-            analyse(scan, settings);
-            QCOMPARE(scan.errorText, QString("Unable to find Vp."));
-        }
-        settings.nDerivativePoints = 1000;
+        if (field == "nDerivativePoints")
+            settings.nDerivativePoints = int(value);
+        else
+            settings.*(field == "probe_radius"      ? &LangmuirSettings::probe_radius
+                       : field == "pressure"        ? &LangmuirSettings::pressure
+                       : field == "ionmass"         ? &LangmuirSettings::ionmass
+                       : field == "gas_temperature" ? &LangmuirSettings::gas_temperature
+                                                    : &LangmuirSettings::sigmaN) = value;
+        ScanRecord scan = MaxwellianProbe().scan();
+        scan.parameters.kTe = 1; // a stale result must not survive
         analyse(scan, settings);
-        QCOMPARE(scan.errorText, QString("Unable to find Vp."));
+        QCOMPARE(scan.errorText, error);
+        for (double result : {scan.parameters.kTe, scan.parameters.Jp, scan.parameters.Ni, scan.parameters.Ldebye})
+            QVERIFY(std::isnan(result));
+    }
+
+    // A curve whose fit gives kTe = 0 eV leaves no Bohm velocity: the density
+    // is not determined, and the analysis says so instead of reporting Ni = inf.
+    void densityWithoutBohmVelocityIsAnError()
+    {
+        // Equal voltages over the fit range: the slope of V over ln(I) is 0.
+        ScanRecord scan = scanOf(ramp(20, -10), {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 1, 2, 4, 8, 16, 32, 64, 64, 64, 64});
+        for (int i = 12; i < 20; ++i)
+            scan.V[i] = 5;
+        LangmuirSettings settings;
+        settings.bUseUserVp = true;
+        analyse(scan, settings);
+        QCOMPARE(scan.parameters.kTe, 0.0);
+        QVERIFY2(scan.errorText.startsWith("Error while calculating Ni: no finite density"), qPrintable(scan.errorText));
+        QVERIFY(std::isnan(scan.parameters.Ni));
+        QVERIFY(std::isnan(scan.parameters.Ldebye));
     }
 
     void debugLines()

@@ -5,12 +5,15 @@
 #include "acquisition/measuredData.h"
 #include "analysis/LangmuirSettings.h"
 #include "analysis/PlasmaAnalysis.h"
+#include "support/FileSizeLimit.h"
 
 #include <QDir>
 #include <QFile>
 #include <QtTest>
 
 #include <cmath>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -370,10 +373,29 @@ private slots:
         QCOMPARE(exportSession("out/missing/x.csv", ExportSettings(), data, LangmuirSettings()),
                  QString("[ERROR] Export Data: Failed to open file 'out/missing/x.csv' for writing "
                          "(No such file or directory)."));
-        if (!QFileInfo::exists("/dev/full"))
-            QSKIP("no /dev/full to fill");
-        QCOMPARE(exportSession("/dev/full", ExportSettings(), data, LangmuirSettings()),
-                 QString("[ERROR] Export Data: Failed to close file '/dev/full' (No space left on device)."));
+
+        // A full disk: the previous export stays whole, and the cause is named.
+        writeFile("out/previous.csv", "previous export\n");
+        ExportSettings options;
+        options.ivInterpolate = true;
+        {
+            const FileSizeLimit limit(1024);
+            QCOMPARE(exportSession("out/previous.csv", options, data, LangmuirSettings()),
+                     QString("[ERROR] Export Data: Failed to close file 'out/previous.csv' (File too large)."));
+        }
+        QCOMPARE(fileText("out/previous.csv"), QString("previous export\n"));
+        QCOMPARE(QDir("out").entryList({"previous.csv*"}, QDir::Files | QDir::Hidden), QStringList{"previous.csv"});
+
+        // Nothing but a regular file is replaced: a device or a FIFO is refused.
+        QVERIFY(::mkfifo("out/fifo.csv", 0600) == 0);
+        QCOMPARE(exportSession("out/fifo.csv", options, data, LangmuirSettings()),
+                 QString("[ERROR] Export Data: Failed to open file 'out/fifo.csv' for writing (it is a FIFO (named "
+                         "pipe), not a regular file)."));
+        QVERIFY(QFileInfo("out/fifo.csv").isSymLink() || !QFileInfo("out/fifo.csv").isFile());
+        if (QFileInfo::exists("/dev/full"))
+            QCOMPARE(exportSession("/dev/full", options, data, LangmuirSettings()),
+                     QString("[ERROR] Export Data: Failed to open file '/dev/full' for writing (it is a character "
+                             "device, not a regular file)."));
     }
 };
 

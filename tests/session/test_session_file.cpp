@@ -32,6 +32,7 @@ struct ReadBack
 {
     bool ok = false;
     QString error;
+    QStringList warnings;
     measuredData data;
     ConfigParam config;
     LangmuirSettings settings;
@@ -42,7 +43,7 @@ ReadBack readBack(QByteArray document)
     ReadBack r;
     QBuffer buffer(&document);
     buffer.open(QIODevice::ReadOnly);
-    r.ok = readSession(buffer, r.data, r.config, r.settings, &r.error);
+    r.ok = readSession(buffer, r.data, r.config, r.settings, &r.error, &r.warnings);
     return r;
 }
 
@@ -594,6 +595,52 @@ private slots:
         QVERIFY(heapBytes() - heapBefore < 100e6);
         QCOMPARE(r.data.positions[0].scans[2].Delays400.size(), 5000);
         QVERIFY(r.data.positions[0].averages.isEmpty());
+        QCOMPARE(r.warnings, QStringList{"the averages of position 0 are not rebuilt: too many frames for the size of "
+                                         "the file"});
+
+        // Ten times as many: the frames alone would take far more memory
+        // than a file of this size can describe (each empty element costs
+        // hundreds of bytes once read). Refused, with the reason.
+        const QByteArray more = documentWith("<PositionWrapper>" + groups.repeated(10) + "</PositionWrapper>");
+        const double heapBeforeMore = heapBytes();
+        const ReadBack refused = readBack(more);
+        QVERIFY(!refused.ok);
+        QVERIFY2(refused.error.startsWith("the file is refused: reading it would take more than "), qPrintable(refused.error));
+        QVERIFY(heapBytes() - heapBeforeMore < 100e6);
+    }
+
+    // Analysis settings outside the range their dialog field or panel control
+    // allows read as their defaults, each replacement named; the rest of the
+    // block reads as written.
+    void analysisSettingsOutsideTheirRangesReadAsDefaults()
+    {
+        measuredData data = handMadeSession();
+        LangmuirSettings settings;
+        settings.sigmaN = 1e-18;
+        QByteArray document = written(data, ConfigParam(), settings);
+        const auto set = [&document](const QByteArray& key, const QByteArray& text) {
+            const int start = document.indexOf("<" + key + ">") + key.size() + 2;
+            document.replace(start, document.indexOf("</" + key + ">") - start, text);
+        };
+        set("nDerivativePoints", "2147483647");
+        set("probe_radius", "0");
+        set("pressure", "-1");
+        set("ionmass", "nan");
+        set("UserVpValuesList", "1;inf;2;");
+        const ReadBack r = readBack(document);
+        QVERIFY2(r.ok, qPrintable(r.error));
+        const LangmuirSettings defaults;
+        QCOMPARE(r.settings.nDerivativePoints, 3);
+        QCOMPARE(r.settings.probe_radius, defaults.probe_radius);
+        QCOMPARE(r.settings.pressure, defaults.pressure);
+        QCOMPARE(r.settings.ionmass, defaults.ionmass);
+        QCOMPARE(r.settings.UserVpValuesList, (QVector<double>{1, 0, 2}));
+        QCOMPARE(r.settings.sigmaN, 1e-18);
+        QCOMPARE(r.warnings.size(), 5);
+        QVERIFY(r.warnings.contains("analysis setting \"nDerivativePoints\" (Derivative Calculation Points) = "
+                                    "\"2147483647\" is outside 1 to 10; the default 3 is used instead"));
+        QVERIFY(r.warnings.contains("analysis setting \"pressure\" (Gas pressure) = \"-1\" is outside 0 to "
+                                    "7.5006e+11; the default 0.0024 is used instead"));
     }
 };
 

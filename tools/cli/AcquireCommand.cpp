@@ -13,6 +13,7 @@
 #include "acquisition/measuredData.h"
 #include "analysis/LangmuirSettings.h"
 #include "config/ConfigParam.h"
+#include "session/RegularFile.h"
 #include "session/SessionFile.h"
 #include "session/SessionRecovery.h"
 
@@ -143,12 +144,16 @@ struct AcquireOptions
     }
 };
 
-// Tried before the scan, so that a mistyped name costs no measurement.
+// Tried before the scan, so that a mistyped name costs no measurement: the
+// target itself (a name too long, a device or FIFO that must not be
+// replaced) and its folder, where the session is written before it is
+// renamed over the target.
 bool canWrite(const QString& path, QString& error)
 {
     QSaveFile probe(path);
-    if (!probe.open(QIODevice::WriteOnly)) {
-        error = QStringLiteral("cannot write \"%1\": %2").arg(path, probe.errorString());
+    QString reason;
+    if (!openSaveFile(probe, QIODevice::WriteOnly, reason)) {
+        error = QStringLiteral("cannot write \"%1\": %2").arg(path, reason);
         return false;
     }
     probe.cancelWriting();

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "BuildInfo.h"
+#include "session/RegularFile.h"
 #include "session/SessionFile.h"
 
 #include <QCommandLineParser>
@@ -92,15 +93,18 @@ bool loadSession(const QString& path, measuredData& data, ConfigParam& config, L
                  QString& error)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        error = QStringLiteral("cannot open \"%1\": %2").arg(path, file.errorString());
+    QString reason;
+    if (!openRegularFile(file, QIODevice::ReadOnly | QIODevice::Text, reason)) {
+        error = QStringLiteral("cannot open \"%1\": %2").arg(path, reason);
         return false;
     }
-    QString reason;
-    if (!readSession(file, data, config, settings, &reason)) {
+    QStringList warnings;
+    if (!readSession(file, data, config, settings, &reason, &warnings)) {
         error = QStringLiteral("\"%1\" is not a readable session file: %2").arg(path, reason);
         return false;
     }
+    for (const QString& warning : warnings)
+        warn(QStringLiteral("\"%1\": %2").arg(path, warning));
     return true;
 }
 
