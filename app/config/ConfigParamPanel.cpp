@@ -1,5 +1,7 @@
 #include "config/ConfigParamPanel.h"
 
+#include "config/PanelControls.h"
+
 #include "drive/AppliedMotion.h"
 #include "drive/DrivePort.h"
 #include "drive/DriveSettings.h"
@@ -70,10 +72,15 @@ QDoubleSpinBox* numberBox(double minimum, double maximum, int decimals, double v
     return box;
 }
 
-QSpinBox* integerBox(int minimum, int maximum, int value)
+QDoubleSpinBox* numberBox(const PanelControl& control, double value)
+{
+    return numberBox(control.range.minimum, control.range.maximum, control.decimals, value);
+}
+
+QSpinBox* integerBox(const PanelControl& control, int value)
 {
     auto* box = new QSpinBox;
-    box->setRange(minimum, maximum);
+    box->setRange(int(control.range.minimum), int(control.range.maximum));
     box->setValue(value);
     return box;
 }
@@ -176,7 +183,7 @@ QWidget* ConfigParamPanel::buildAcquisitionPage()
     timeAveragedMode = new QRadioButton("Time Averaged Mode");
     timeAveragedMode->setChecked(true);
     averagedGrid->addWidget(timeAveragedMode, 0, 0, 1, 3);
-    accumulations = numberBox(200, 5000, 4, 200);
+    accumulations = numberBox(PanelControls::accumulations, 200);
     addRow(averagedGrid, "Accumulations", accumulations);
     layout->addWidget(averaged);
 
@@ -184,14 +191,14 @@ QWidget* ConfigParamPanel::buildAcquisitionPage()
     auto* resolvedGrid = new QGridLayout(resolved);
     timeResolvedMode = new QRadioButton("Time Resolved Mode");
     resolvedGrid->addWidget(timeResolvedMode, 0, 0, 1, 3);
-    resolutionTimeStep = numberBox(0.0125, 3276, 4, 0.0125);
+    resolutionTimeStep = numberBox(PanelControls::resolutionTimeStep, 0.0125);
     addRow(resolvedGrid, "Resolution Time Step", resolutionTimeStep, "[us]");
-    acquisitionStart = numberBox(0, 1000000, 4, 0);
+    acquisitionStart = numberBox(PanelControls::acquisitionStart, 0);
     addRow(resolvedGrid, "Acquisition Time Start", acquisitionStart, "[us]");
-    acquisitionEnd = numberBox(0, 1000000000, 4, 0);
+    acquisitionEnd = numberBox(PanelControls::acquisitionEnd, 0);
     acquisitionEnd->setSpecialValueText("End of Period");
     addRow(resolvedGrid, "Acquisition Time End", acquisitionEnd, "[us]");
-    syncFrequency = numberBox(20, 200000, 2, 20);
+    syncFrequency = numberBox(PanelControls::syncFrequency, 20);
     addRow(resolvedGrid, "Sync Frequency", syncFrequency, "Hz");
     layout->addWidget(resolved);
 
@@ -202,7 +209,7 @@ QWidget* ConfigParamPanel::buildAcquisitionPage()
 
     auto* acquisition = new QGroupBox("DATA ACQUISITION");
     auto* acquisitionGrid = new QGridLayout(acquisition);
-    scansToRun = integerBox(1, 10000, 10);
+    scansToRun = integerBox(PanelControls::scansToRun, 10);
     scansToRun->setSingleStep(1);
     addRow(acquisitionGrid, "Scans To Run", scansToRun);
     layout->addWidget(acquisition);
@@ -261,7 +268,7 @@ QWidget* ConfigParamPanel::buildSpatialPage()
     auto* positions = new QGridLayout(spatialPositions);
     startPosition = numberBox(0, 300, 1, 0);
     addRow(positions, "Start Position", startPosition, "[mm]");
-    stepSize = numberBox(0, 300, 1, 5);
+    stepSize = numberBox(PanelControls::positionStep, 5);
     addRow(positions, "Step Size", stepSize, "[mm]");
     endPosition = numberBox(0, 300, 1, 10);
     addRow(positions, "End Position", endPosition, "[mm]");
@@ -277,7 +284,7 @@ QWidget* ConfigParamPanel::buildVoltagesPage()
 {
     auto* page = new QWidget;
     auto* grid = new QGridLayout(page);
-    voltageResolution = numberBox(0.1, 10, 1, 0.1);
+    voltageResolution = numberBox(PanelControls::voltageResolution, 0.1);
     addRow(grid, "Voltage Resolution", voltageResolution, "[V]");
     // Estimates of the sensor's timing, which this program does not compute.
     addRow(grid, "Estimated Voltage Step Time", readOnlyField(), "[s]");
@@ -293,25 +300,25 @@ QWidget* ConfigParamPanel::buildPrescanPage()
 
     prescanTiming = new QGroupBox("PRESCAN");
     auto* timing = new QGridLayout(prescanTiming);
-    prescanIntegrationTime = numberBox(0, 1000000, 4, 100);
+    prescanIntegrationTime = numberBox(PanelControls::prescanIntegrationTime, 100);
     addRow(timing, "Integration Time", prescanIntegrationTime, "[us]");
-    prescanAveragePerStep = integerBox(1, 10000, 1);
+    prescanAveragePerStep = integerBox(PanelControls::prescanAveragePerStep, 1);
     addRow(timing, "Average Per Voltage Step", prescanAveragePerStep);
     layout->addWidget(prescanTiming);
 
     initialScan = new QGroupBox("INITIAL SCAN");
     auto* grid = new QGridLayout(initialScan);
-    ionCurrentVoltage = numberBox(-150, 150, 1, -50);
+    ionCurrentVoltage = numberBox(PanelControls::ionCurrentVoltage, -50);
     addRow(grid, "Ion Current Voltage", ionCurrentVoltage, "[V]");
-    largeVoltageStep = numberBox(0.01, 50, 2, 5);
+    largeVoltageStep = numberBox(PanelControls::voltageStep, 5);
     addRow(grid, "Large Voltage Step", largeVoltageStep, "[V]");
-    smallVoltageStep = numberBox(0.01, 50, 2, 0.2);
+    smallVoltageStep = numberBox(PanelControls::voltageStep, 0.2);
     addRow(grid, "Small Voltage Step", smallVoltageStep, "[V]");
-    derivativeDrop = integerBox(1, 100, 80);
+    derivativeDrop = integerBox(PanelControls::derivativeDrop, 80);
     addRow(grid, "Current Derivative dI/dV Drop", derivativeDrop, "[%]");
-    ionCurrentDrop = integerBox(0, 10000, 80);
+    ionCurrentDrop = integerBox(PanelControls::ionCurrentDrop, 80);
     addRow(grid, "Ion Current Drop", ionCurrentDrop, "[%]");
-    derivativePoints = integerBox(1, 10, 3);
+    derivativePoints = integerBox(PanelControls::derivativePoints, 3);
     addRow(grid, "Derivative Calculation Points", derivativePoints);
     optimiseForEedf = new QCheckBox("Optimize Data Set For EEDF");
     grid->addWidget(optimiseForEedf, grid->rowCount(), 0, 1, 3);
@@ -480,6 +487,10 @@ LinearDrive* ConfigParamPanel::getLinearDriveInstance()
 // value outside a control's range returns clamped and rounded to its decimals.
 void ConfigParamPanel::refreshControls()
 {
+    // The boxes would hold the values to their ranges themselves; holding
+    // them first keeps the panel and the command line in step, values that
+    // are not numbers included.
+    holdToPanelControls(configParam);
     {
         QScopedValueRollback<bool> holdHandlers(refreshing, true);
         applyModeAvailability();

@@ -4,6 +4,8 @@ list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ConfigParam.h
   ${CMAKE_CURRENT_LIST_DIR}/NumberRange.cpp
   ${CMAKE_CURRENT_LIST_DIR}/NumberRange.h
+  ${CMAKE_CURRENT_LIST_DIR}/PanelControls.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/PanelControls.h
 )
 list(APPEND ORVEL_WIDGET_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ConfigParamPanel.cpp

@@ -180,6 +180,7 @@ private slots:
         config.initScanDerivativeDrop = 180;
         config.initScanDerivativePoints = 4000000000u;
         config.spatParam.end = 1000;
+        config.syncParam.start = std::nan(""); // not a number: the control's minimum
         config.useSmartScan = false;
         config.initScanOptimiseForEEDF = false;
         config.dcCScanSteps = 77; // no control: passes through
@@ -198,6 +199,7 @@ private slots:
         QCOMPARE(record.initScanDerivativeDrop, 100.0);
         QCOMPARE(record.initScanDerivativePoints, 10u);
         QCOMPARE(record.spatParam.end, 300.0);
+        QCOMPARE(record.syncParam.start, 0.0);
         QCOMPARE(record.initScanOptimiseForEEDF, false);
         QCOMPARE(record.dcCScanSteps, 77u);
         QCOMPARE(record.linearDrive, nullptr);

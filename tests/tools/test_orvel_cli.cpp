@@ -292,6 +292,26 @@ private slots:
         }
     }
 
+    // Stored values the panel's controls could not hold are held to their
+    // ranges, as the window's panel holds them: a derivative half-width of four
+    // billion must not reach the session file, whose analysis it would crash.
+    void storedValuesAreHeldToThePanelsRanges()
+    {
+        ConfigParam stored;
+        stored.initScanDerivativePoints = 4000000000u;
+        stored.initScanIonCurrentDrop = 1e9;
+        stored.dataScanRunParam.integrationTime = 1e12;
+        stored.saveSettings();
+        const Run acquire = runCli({QStringLiteral("acquire"), QStringLiteral("--scans"), QStringLiteral("1"),
+                                    QStringLiteral("-o"), QStringLiteral("held.ldf")});
+        CHECK_EXIT(acquire, 0);
+        Session session;
+        QVERIFY(readSessionFile(QStringLiteral("held.ldf"), session));
+        QCOMPARE(session.settings.nDerivativePoints, 10);
+        QCOMPARE(session.settings.VsatFactor, 100.0);
+        QCOMPARE(session.config.dataScanRunParam.integrationTime, 5000.0);
+    }
+
     void analyseAndExportAgree()
     {
         QVERIFY(runCli({QStringLiteral("acquire"), QStringLiteral("--scans"), QStringLiteral("3"),

@@ -13,6 +13,7 @@
 #include "acquisition/measuredData.h"
 #include "analysis/LangmuirSettings.h"
 #include "config/ConfigParam.h"
+#include "config/PanelControls.h"
 #include "session/RegularFile.h"
 #include "session/SessionFile.h"
 #include "session/SessionRecovery.h"
@@ -261,8 +262,11 @@ int runAcquire(const QStringList& arguments)
     if (path.isEmpty())
         return usageError(command, QStringLiteral("name the session file to save: -o FILE.ldf"));
 
+    // The window's panel holds what it loads to the ranges of its controls;
+    // so does the command line, so that both run the same scan.
     ConfigParam config;
     config.loadSettings();
+    holdToPanelControls(config);
     QString error;
     if (!options.apply(parser, config, error))
         return usageError(command, error);
