@@ -20,6 +20,7 @@ ExportOptions::ExportOptions(QWidget* parent, const QString& settingsPath)
     auto* group = new QGroupBox(QStringLiteral("Export Options"), this);
     auto* form = new QFormLayout(group);
     m_separator = new QLineEdit(m_settings.separator, group);
+    m_separator->setMaxLength(ExportSettings::maxSeparatorLength);
     form->addRow(QStringLiteral("Separator:"), m_separator);
     m_header = new QCheckBox(QStringLiteral("Header Information"), group);
     m_ivData = new QCheckBox(QStringLiteral("IV Data"), group);
@@ -83,7 +84,8 @@ void ExportOptions::OnOK()
 void ExportOptions::DataCheck()
 {
     const bool anySection = m_header->isChecked() || m_ivData->isChecked() || m_plasmaParameters->isChecked();
-    m_buttons->button(QDialogButtonBox::Ok)->setEnabled(anySection && !m_separator->text().isEmpty());
+    m_buttons->button(QDialogButtonBox::Ok)->setEnabled(anySection
+                                                        && ExportSettings::separatorProblem(m_separator->text()).isEmpty());
 }
 
 QString ExportOptions::askTargetFile(QWidget* parent, const QString& startName)

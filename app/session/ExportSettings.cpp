@@ -43,12 +43,23 @@ void ExportSettings::load(const QString& path)
 {
     QMap<QString, QString> entries;
     readDialogSettingsFile(path, QString(), entries); // failures leave `entries` empty: keep what we have
-    if (entries.contains(kSeparator))
+    if (entries.contains(kSeparator) && separatorProblem(entries.value(kSeparator)).isEmpty())
         separator = entries.value(kSeparator);
     visitFlags(*this, [&entries](const QString& key, bool& flag) {
         if (entries.contains(key))
             flag = flagFromText(entries.value(key));
     });
+}
+
+QString ExportSettings::separatorProblem(const QString& separator)
+{
+    if (separator.isEmpty())
+        return QStringLiteral("the separator must not be empty");
+    if (separator.size() > maxSeparatorLength)
+        return QStringLiteral("the separator may have at most %1 characters").arg(maxSeparatorLength);
+    if (separator.contains(QLatin1Char('\n')) || separator.contains(QLatin1Char('\r')))
+        return QStringLiteral("the separator must not hold a line break");
+    return QString();
 }
 
 QString ExportSettings::store(const QString& path) const

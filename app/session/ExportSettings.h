@@ -19,9 +19,16 @@ struct ExportSettings
     bool plasmaParameters = false; // the plasma-parameter table; chosen per export, never stored
 
     // Sets every stored option present in the file; absent options keep their
-    // values. A missing, unreadable or foreign file changes nothing: the
-    // options are a convenience, and the export works without them.
+    // values, and so does a separator separatorProblem() objects to. A missing,
+    // unreadable or foreign file changes nothing: the options are a
+    // convenience, and the export works without them.
     void load(const QString& path = defaultFilePath);
+
+    // Why `separator` cannot separate fields: empty, longer than
+    // maxSeparatorLength characters, or holding a line break (which would split
+    // a row). Empty when it can.
+    static QString separatorProblem(const QString& separator);
+    static constexpr int maxSeparatorLength = 16;
 
     // Writes the stored options (creating the file's folder first). Returns an
     // empty text on success, else the message for the operator.

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 class TestDialogSettingsFile : public QObject
 {
     Q_OBJECT
@@ -96,6 +98,17 @@ private slots:
         QCOMPARE(writeDialogSettingsFile("blocked/dialog.xml", "SomeDialog", {{"a", "1"}}),
                  QString("Cannot create directory name [blocked]\n"));
         QCOMPARE(QFileInfo("blocked").size(), 0);
+
+        // A FIFO in the file's place neither blocks the reader (the window
+        // would freeze) nor is replaced by the writer.
+        QVERIFY(::mkfifo("pipe.xml", 0600) == 0);
+        QCOMPARE(readDialogSettingsFile("pipe.xml", "SomeDialog", read),
+                 QString("Cannot read settings file [pipe.xml]\nError code: it is a FIFO (named pipe), not a regular "
+                         "file\n"));
+        QCOMPARE(writeDialogSettingsFile("pipe.xml", "SomeDialog", {{"a", "1"}}),
+                 QString("Cannot write settings file [pipe.xml]\nError code: it is a FIFO (named pipe), not a regular "
+                         "file\n"));
+        QVERIFY(!QFileInfo("pipe.xml").isFile());
     }
 };
 

@@ -3,6 +3,8 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 void writeFile(const QString& path, const QByteArray& bytes)
@@ -76,6 +78,8 @@ private slots:
                         ";3\n"
                         "8\n"
                         "\n"
+                        "inf;1\n"
+                        "4;nan\n"
                         " 9 ; 2 \n");
         EedfTable table{{1, 1}};
         QCOMPARE(readEedfTable(path, table), QString());
@@ -114,6 +118,16 @@ private slots:
         QCOMPARE(writeEedfTable(path, defaultEedfTable()), QString("Error - cannot write EEDF table file."));
         QVERIFY(!QFileInfo::exists(path));
         QCOMPARE(defaultEedfTablePath("/opt/orvel"), QString("/opt/orvel/eedf.txt"));
+
+        // A FIFO in the table's place is neither waited on (the window would
+        // freeze) nor replaced.
+        const QString pipe = dir.filePath("eedf.txt");
+        QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        EedfTable table{{3, 1}};
+        QCOMPARE(readEedfTable(pipe, table), QString("Error - cannot open EEDF table File."));
+        QCOMPARE(readEedfTableOrDefault(pipe), defaultEedfTable());
+        QCOMPARE(writeEedfTable(pipe, defaultEedfTable()), QString("Error - cannot write EEDF table file."));
+        QVERIFY(!QFileInfo(pipe).isFile());
     }
 
     void modelShowsTwoEditableColumns()

@@ -140,6 +140,17 @@ private slots:
         QVERIFY(!read.header && read.ivInterpolate && read.doubleProbeCorrected && read.results);
         QVERIFY(!read.plasmaParameters);
         QVERIFY(!fileBytes(settingsFile).contains("Plasma"));
+
+        // A stored separator that could not separate fields (a line break
+        // splits rows; a megabyte between fields is no table) keeps the default.
+        for (const QString& unusable : {QString("a\nb"), QString(17, QLatin1Char(','))}) {
+            ExportSettings odd;
+            odd.separator = unusable;
+            QCOMPARE(odd.store(), QString());
+            ExportSettings reread;
+            reread.load();
+            QCOMPARE(reread.separator, QString(";"));
+        }
     }
 
     void choicesThatCannotBeStoredStillHoldForThisExport()

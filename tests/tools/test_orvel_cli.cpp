@@ -21,6 +21,8 @@
 #include <csignal>
 #include <cmath>
 
+#include <sys/stat.h>
+
 namespace {
 
 // The model's plasma as the test environment leaves it (argon defaults).
@@ -555,6 +557,9 @@ private slots:
                                            << "choose what to export: --header, --params and/or --iv";
         QTest::newRow("empty separator") << QStringList{"export", "a.ldf", o, "never.csv", "--header", "--separator", ""}
                                          << "the separator must not be empty";
+        QTest::newRow("separator with a line break")
+            << QStringList{"export", "a.ldf", o, "never.csv", "--header", "--separator", "\n"}
+            << "the separator must not hold a line break";
         QTest::newRow("sensors with argument") << QStringList{"sensors", "SIM0001"} << "unexpected argument";
     }
 
@@ -587,7 +592,21 @@ private slots:
             << "[ERROR] Export Data: Failed to open file 'missing/out.csv' for writing";
         QTest::newRow("acquire into a missing folder") << QStringList{"acquire", "-o", "missing/never.ldf"}
                                                        << "cannot write \"missing/never.ldf\"";
-        QTest::newRow("acquire onto a folder") << QStringList{"acquire", "-o", "folder"} << "cannot write \"folder\"";
+        QTest::newRow("acquire onto a folder") << QStringList{"acquire", "-o", "folder"}
+                                               << "cannot write \"folder\": it is a folder, not a regular file";
+        // A FIFO would block a reader forever; it and a device are never replaced.
+        QTest::newRow("FIFO as session") << QStringList{"analyse", "pipe"}
+                                         << "cannot open \"pipe\": it is a FIFO (named pipe), not a regular file";
+        QTest::newRow("acquire onto a FIFO") << QStringList{"acquire", "-o", "pipe"}
+                                             << "cannot write \"pipe\": it is a FIFO (named pipe), not a regular file";
+        QTest::newRow("export onto a FIFO") << QStringList{"export", "empty.ldf", "-o", "pipe", "--header"}
+                                            << "Failed to open file 'pipe' for writing (it is a FIFO (named pipe), not "
+                                               "a regular file)";
+        QTest::newRow("acquire onto a device") << QStringList{"acquire", "-o", "/dev/null"}
+                                               << "cannot write \"/dev/null\": it is a character device";
+        // Checked before the scan: the name itself, not only its folder.
+        QTest::newRow("acquire to a name too long") << QStringList{"acquire", "-o", QString(252, 'n') + ".ldf"}
+                                                    << "File name too long";
     }
 
     void unreadableAndUnwritableFilesGiveClearErrors()
@@ -595,6 +614,7 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(QString, message);
         QVERIFY(QDir().mkpath(QStringLiteral("folder")));
+        QVERIFY(QFileInfo::exists(QStringLiteral("pipe")) || ::mkfifo("pipe", 0600) == 0);
         QFile notes(QStringLiteral("notes.ldf"));
         QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("measured on Tuesday\n") > 0);
         notes.close();
@@ -609,6 +629,7 @@ private slots:
         QVERIFY2(run.err.startsWith(QStringLiteral("orvel-cli: ")) && run.err.contains(message),
                  describe(run).constData());
         QVERIFY(!QFile::exists(QStringLiteral("never.csv")));
+        QVERIFY(QFileInfo(QStringLiteral("pipe")).exists() && !QFileInfo(QStringLiteral("pipe")).isFile());
     }
 };
 

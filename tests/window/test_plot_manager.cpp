@@ -24,6 +24,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <qwt_legend.h>
 #include <qwt_plot_curve.h>
 #include <qwt_text.h>
@@ -451,6 +453,42 @@ private slots:
         QCOMPARE(dialogs.messages[1].text, QStringLiteral("Save file invalid"));
         QVERIFY(!session->holdsScan());
         QVERIFY(!session->hasUnsavedChanges());
+
+        // A FIFO is refused at once instead of freezing the window.
+        const QString pipe = path("pipe.ldf");
+        QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        QCOMPARE(session->load(pipe), 0);
+        QCOMPARE(dialogs.messages.size(), 3);
+        QCOMPARE(dialogs.messages[2].text,
+                 QStringLiteral("Cannot open file [%1]\nError code: it is a FIFO (named pipe), not a regular file\n")
+                     .arg(pipe));
+    }
+
+    // Settings a file holds outside their ranges are replaced by their
+    // defaults, and the window says which.
+    void replacedSettingsOfALoadedFileAreNamed()
+    {
+        auto session = makeSession();
+        feed(*session, acquisition(0, 1, 2));
+        const QString file = path("hostile.ldf");
+        dialogs.saveNames = QStringList{file};
+        QVERIFY(session->save());
+        QByteArray document = contents(file);
+        document.replace("<nDerivativePoints>3</nDerivativePoints>", "<nDerivativePoints>2147483647</nDerivativePoints>");
+        QFile rewritten(file);
+        QVERIFY(rewritten.open(QIODevice::WriteOnly) && rewritten.write(document) == document.size());
+        rewritten.close();
+
+        auto loaded = makeSession(QStringLiteral("Session 2"));
+        QCOMPARE(loaded->load(file), 1);
+        QCOMPARE(loaded->analysisSettings()->nDerivativePoints, 3);
+        QCOMPARE(dialogs.messages.size(), 1);
+        QCOMPARE(dialogs.messages[0].kind, QStringLiteral("warning"));
+        QCOMPARE(dialogs.messages[0].text,
+                 QStringLiteral("%1 was read with these changes:\nanalysis setting \"nDerivativePoints\" (Derivative "
+                                "Calculation Points) = \"2147483647\" is outside 1 to 10; the default 3 is used "
+                                "instead")
+                     .arg(file));
     }
 
     void aFailedSaveLeavesThePreviousFileIntact()
@@ -486,6 +524,14 @@ private slots:
         QVERIFY(dialogs.messages[1].text.startsWith(QStringLiteral("Cannot write file [%1]").arg(nowhere)));
         QCOMPARE(session->ownFileName(), file);
         QVERIFY(session->hasUnsavedChanges());
+
+        // Nothing but a regular file is replaced: a device node stays.
+        dialogs.saveNames = QStringList{QStringLiteral("/dev/null")};
+        QVERIFY(!session->saveAs());
+        QCOMPARE(dialogs.messages.size(), 3);
+        QCOMPARE(dialogs.messages[2].text, QStringLiteral("Cannot write file [/dev/null]\nError code: it is a character "
+                                                          "device, not a regular file\n"));
+        QVERIFY(!QFileInfo(QStringLiteral("/dev/null")).isFile());
 
         // With room again the save goes through.
         QVERIFY(session->save());

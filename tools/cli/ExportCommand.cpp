@@ -44,8 +44,9 @@ int runExport(const QStringList& arguments)
     const QString target = parser.value(output);
     if (target.isEmpty())
         return usageError(command, QStringLiteral("name the file to write: -o OUT.csv"));
-    if (parser.value(separator).isEmpty())
-        return usageError(command, QStringLiteral("the separator must not be empty"));
+    const QString separatorProblem = ExportSettings::separatorProblem(parser.value(separator));
+    if (!separatorProblem.isEmpty())
+        return usageError(command, separatorProblem);
     if (!parser.isSet(header) && !parser.isSet(params) && !parser.isSet(iv))
         return usageError(command, QStringLiteral("choose what to export: --header, --params and/or --iv"));
 
