@@ -1,6 +1,7 @@
 #include "Logger.h"
 
 #include "BuildInfo.h"
+#include "session/RegularFile.h"
 
 #include <QFile>
 #include <QLocale>
@@ -34,7 +35,9 @@ void Logger::append(const QString& text) const
     if (!enabled)
         return;
     QFile file(m_filePath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+    QString problem;
+    // A FIFO planted under the log's name must not stop the program.
+    if (!openRegularFile(file, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text, problem))
         return;
     QByteArray bytes = text.toLocal8Bit();
     if (!text.endsWith(QLatin1Char('\n')))

@@ -3,10 +3,13 @@
 #include "protocol/SensorFrames.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace orvel::device {
 
@@ -179,14 +182,39 @@ std::size_t ScriptedSensor::takeQueued(unsigned char* out, std::size_t capacity)
     return copied;
 }
 
+namespace {
+
+// The whole of a regular file. A FIFO or device under the name is refused at
+// once: opening one for reading could wait forever for a writer, and reading
+// one could go on forever.
+bool readRegularFile(const std::string& path, std::vector<unsigned char>& bytes)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    struct stat status{};
+    bool ok = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+    if (ok)
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    unsigned char buffer[65536];
+    for (ssize_t got = 1; ok && got != 0;) {
+        got = ::read(fd, buffer, sizeof buffer);
+        if (got > 0)
+            bytes.insert(bytes.end(), buffer, buffer + got);
+        ok = got >= 0 || errno == EINTR;
+    }
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
 ReplaySensor::ReplaySensor(const std::string& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return;
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    loaded_ = !file.bad();
-    setGoResponse(std::move(bytes));
+    std::vector<unsigned char> bytes;
+    loaded_ = readRegularFile(path, bytes);
+    if (loaded_)
+        setGoResponse(std::move(bytes));
 }
 
 } // namespace orvel::device

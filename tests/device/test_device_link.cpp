@@ -10,6 +10,8 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <fstream>
 
@@ -533,6 +535,12 @@ private slots:
     {
         const auto sensor = std::make_shared<ReplaySensor>("/nonexistent/replay.bin");
         QVERIFY(!sensor->loaded());
+        // A FIFO (no writer ever comes) and a device that never ends are
+        // refused at once instead of hanging the program.
+        const QString pipe = runtime_.path() + "/replay.fifo";
+        QVERIFY(::mkfifo(pipe.toLocal8Bit().constData(), 0600) == 0);
+        QVERIFY(!std::make_shared<ReplaySensor>(pipe.toStdString())->loaded());
+        QVERIFY(!std::make_shared<ReplaySensor>("/dev/zero")->loaded());
     }
 
     void realBusListsWhatItFinds()
