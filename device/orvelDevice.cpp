@@ -53,13 +53,27 @@ void orvelDevice::getDeviceList(std::vector<device_item>& list)
 
 bool orvelDevice::checkDevice(device_item& item)
 {
+    const auto bus = currentBus();
     std::memset(item.serial, 0, sizeof item.serial);
     if (item.device) {
-        if (const auto handle = currentBus()->open(item.device))
+        if (const auto handle = bus->open(item.device))
             readSerial(*handle, item.device, item.serial);
     }
-    item.available = probeDeviceLock(item.serial) == LockState::Free ? 1 : 0;
+    item.available = probeDeviceLock(bus->lockTarget(item.device, item.serial)) == LockState::Free ? 1 : 0;
     return true;
+}
+
+DeviceLockStatus orvelDevice::lockStatus(const device_item& item, std::string& problem)
+{
+    switch (probeDeviceLock(currentBus()->lockTarget(item.device, item.serial), &problem)) {
+    case LockState::Free:
+        return DeviceLockStatus::Free;
+    case LockState::Held:
+        return DeviceLockStatus::Held;
+    case LockState::Inaccessible:
+        break;
+    }
+    return DeviceLockStatus::Inaccessible;
 }
 
 orvelDevice* orvelDevice::openDevice(char* serial)
@@ -68,10 +82,6 @@ orvelDevice* orvelDevice::openDevice(char* serial)
     // and an empty serial would match any device that has none.
     if (!serial || serial[0] == '\0' || ::strnlen(serial, sizeof device_item::serial) == sizeof device_item::serial)
         return nullptr;
-    auto lock = DeviceLock::acquire(serial);
-    if (!lock)
-        return nullptr; // in use, by this process or another
-
     const auto bus = currentBus();
     for (struct usb_device* device : bus->findDevices()) {
         auto handle = bus->open(device);
@@ -82,6 +92,11 @@ orvelDevice* orvelDevice::openDevice(char* serial)
         readSerial(*handle, device, found.serial);
         if (std::strcmp(found.serial, serial) != 0)
             continue; // the handle closes here
+        // Taken before the interface is claimed, so whoever sees the lock
+        // free can claim it.
+        auto lock = DeviceLock::acquire(bus->lockTarget(device, found.serial));
+        if (!lock)
+            return nullptr; // in use, by this process or another
 
         std::unique_ptr<orvelDevice> sensor(new orvelDevice(std::move(handle), std::move(lock), found));
         if (!sensor->setupDevice() || !sensor->initialise())

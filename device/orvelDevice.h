@@ -9,6 +9,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #define ORVEL_DEVICE_API __attribute__((visibility("default")))
@@ -24,12 +25,15 @@ struct DeviceInspector;
 // One enumerated USB device.
 struct device_item
 {
-    unsigned char available;    // 1 while no process holds the sensor's device lock
+    unsigned char available;    // 1 while the sensor's device lock is free for this process to take
     struct usb_device* device;  // the bus library's (libusb-0.1) record of the device
     std::uint32_t reserved0;    // always zero
     char serial[20];            // serial string descriptor, NUL-terminated, at most 19 characters
     std::uint32_t reserved1[3]; // always zero
 };
+
+// What opening a device meets at its device lock.
+enum class DeviceLockStatus { Free, Held, Inaccessible };
 
 // One open sensor. Its operations may be called from two threads at once: bulk
 // writes are serialised by one lock, reception and the frame queue by another.
@@ -43,6 +47,11 @@ public:
     // The sensor with this serial string, opened, set up and initialised; null
     // when it is in use, not connected, or does not answer.
     static orvelDevice* openDevice(char* serial);
+    // What openDevice would meet now at the device lock of `item` (as
+    // getDeviceList listed it): free, held by a program, or a lock that cannot
+    // be taken at all, with the reason in `problem` (its device node cannot be
+    // opened, say).
+    static DeviceLockStatus lockStatus(const device_item& item, std::string& problem);
 
     ~orvelDevice();
     orvelDevice(const orvelDevice&) = delete;

@@ -2,11 +2,15 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <usb.h>
 
 namespace orvel::device {
 
@@ -18,20 +22,81 @@ bool keptAsIs(unsigned char c)
         || c == '-';
 }
 
-// Symbolic links are refused so that a lock file planted in a shared
-// temporary directory cannot redirect us to another file.
-constexpr int lockFileFlags = O_CLOEXEC | O_NOFOLLOW;
+void say(std::string* problem, const std::string& text)
+{
+    if (problem)
+        *problem = text;
+}
+
+std::string systemText(int error)
+{
+    return std::strerror(error);
+}
+
+// A folder of this user's that nobody else may write to (a planted folder of
+// another user, or a shared one, could be emptied or filled under us).
+bool isPrivateFolder(const std::string& path, std::string& problem)
+{
+    struct stat status{};
+    if (::lstat(path.c_str(), &status) != 0) {
+        problem = "the lock folder " + path + " cannot be used: " + systemText(errno);
+        return false;
+    }
+    if (!S_ISDIR(status.st_mode) || status.st_uid != ::geteuid() || (status.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        problem = "the lock folder " + path + " is not a folder of this user's alone";
+        return false;
+    }
+    return true;
+}
+
+// Opens the target for its lock without blocking (a FIFO would wait for a
+// writer) and without following a link at its name. -1 when it cannot, with
+// the reason in `problem`; `missing` tells that a lock file does not exist yet.
+int openTarget(const LockTarget& target, bool create, std::string& problem, bool* missing = nullptr)
+{
+    if (target.path.empty()) {
+        problem = target.problem;
+        return -1;
+    }
+    int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW;
+    if (create && !target.deviceNode)
+        flags |= O_CREAT;
+    const int fd = ::open(target.path.c_str(), flags, 0600);
+    if (fd < 0) {
+        if (missing)
+            *missing = errno == ENOENT && !target.deviceNode;
+        problem = "the lock " + target.path + " cannot be opened: " + systemText(errno);
+        return -1;
+    }
+    struct stat status{};
+    const bool rightKind = ::fstat(fd, &status) == 0
+                           && (target.deviceNode ? S_ISCHR(status.st_mode) : S_ISREG(status.st_mode));
+    if (!rightKind) {
+        problem = "the lock " + target.path + (target.deviceNode ? " is not a device node" : " is not a regular file");
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+const char* const heldText = "in use by another program";
 
 } // namespace
 
-std::string lockDirectory()
+std::string privateLockDirectory(std::string& problem)
 {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime && runtime[0] == '/')
+    std::string ignored;
+    if (runtime && runtime[0] == '/' && isPrivateFolder(runtime, ignored))
         return runtime;
     std::error_code error;
     const std::filesystem::path temp = std::filesystem::temp_directory_path(error);
-    return error ? std::string("/tmp") : temp.string();
+    const std::string folder = (error ? std::string("/tmp") : temp.string()) + "/orvel-" + std::to_string(::geteuid());
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        problem = "the lock folder " + folder + " cannot be created: " + systemText(errno);
+        return std::string();
+    }
+    return isPrivateFolder(folder, problem) ? folder : std::string();
 }
 
 std::string lockFileName(const std::string& serial)
@@ -50,17 +115,48 @@ std::string lockFileName(const std::string& serial)
     return name;
 }
 
-std::string lockFilePath(const std::string& serial)
+LockTarget lockFileTarget(const std::string& serial)
 {
-    return (std::filesystem::path(lockDirectory()) / lockFileName(serial)).string();
+    LockTarget target;
+    const std::string folder = privateLockDirectory(target.problem);
+    if (!folder.empty())
+        target.path = folder + "/" + lockFileName(serial);
+    return target;
 }
 
-std::unique_ptr<DeviceLock> DeviceLock::acquire(const std::string& serial)
+LockTarget deviceNodeTarget(const struct usb_device* device)
 {
-    const int fd = ::open(lockFilePath(serial).c_str(), O_RDWR | O_CREAT | lockFileFlags, 0600);
-    if (fd < 0)
+    LockTarget target;
+    target.deviceNode = true;
+    if (!device || !device->bus) {
+        target.problem = "the device has no bus record";
+        return target;
+    }
+    const std::string relative = std::string("/") + device->bus->dirname + "/" + device->filename;
+    const char* configured = std::getenv("USB_DEVFS_PATH");
+    for (const char* root : {configured, "/dev/bus/usb", "/proc/bus/usb"}) {
+        if (!root || !*root)
+            continue;
+        const std::string path = root + relative;
+        if (::access(path.c_str(), F_OK) == 0) {
+            target.path = path;
+            return target;
+        }
+    }
+    target.problem = "no device node found for USB device " + relative.substr(1);
+    return target;
+}
+
+std::unique_ptr<DeviceLock> DeviceLock::acquire(const LockTarget& target, std::string* problem)
+{
+    std::string reason;
+    const int fd = openTarget(target, true, reason);
+    if (fd < 0) {
+        say(problem, reason);
         return nullptr;
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        say(problem, heldText);
         ::close(fd);
         return nullptr;
     }
@@ -74,13 +170,21 @@ DeviceLock::~DeviceLock()
     ::close(fd_);
 }
 
-LockState probeDeviceLock(const std::string& serial)
+LockState probeDeviceLock(const LockTarget& target, std::string* problem)
 {
-    const int fd = ::open(lockFilePath(serial).c_str(), O_RDONLY | lockFileFlags);
-    if (fd < 0)
-        return errno == ENOENT ? LockState::Free : LockState::Inaccessible;
+    std::string reason;
+    bool missing = false;
+    const int fd = openTarget(target, false, reason, &missing);
+    if (fd < 0) {
+        if (missing)
+            return LockState::Free;
+        say(problem, reason);
+        return LockState::Inaccessible;
+    }
     const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0;
     ::close(fd); // drops the shared lock too
+    if (held)
+        say(problem, heldText);
     return held ? LockState::Held : LockState::Free;
 }
 

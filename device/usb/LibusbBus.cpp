@@ -61,4 +61,9 @@ std::unique_ptr<UsbHandle> LibusbBus::open(struct usb_device* device)
     return std::make_unique<LibusbHandle>(handle);
 }
 
+LockTarget LibusbBus::lockTarget(const struct usb_device* device, const std::string&)
+{
+    return deviceNodeTarget(device);
+}
+
 } // namespace orvel::device

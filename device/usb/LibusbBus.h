@@ -13,6 +13,8 @@ public:
     LibusbBus();
     std::vector<struct usb_device*> findDevices() override;
     std::unique_ptr<UsbHandle> open(struct usb_device* device) override;
+    // The device's own node, which every user of the sensor opens.
+    LockTarget lockTarget(const struct usb_device* device, const std::string& serial) override;
 
 private:
     // libusb-0.1 rebuilds its global device lists during discovery.

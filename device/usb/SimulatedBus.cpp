@@ -244,6 +244,11 @@ std::unique_ptr<UsbHandle> SimulatedBus::open(struct usb_device* record)
     return std::make_unique<SimulatedHandle>(*it);
 }
 
+LockTarget SimulatedBus::lockTarget(const struct usb_device*, const std::string& serial)
+{
+    return lockFileTarget(serial);
+}
+
 std::shared_ptr<SimulatedSensor> sensorForSetting(const std::string& setting)
 {
     static const std::string replayPrefix = "replay:";

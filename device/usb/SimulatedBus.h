@@ -103,6 +103,8 @@ public:
 
     std::vector<struct usb_device*> findDevices() override;
     std::unique_ptr<UsbHandle> open(struct usb_device* device) override;
+    // A simulated sensor lives in one process: a lock file of this user's.
+    LockTarget lockTarget(const struct usb_device* device, const std::string& serial) override;
 
 private:
     std::mutex mutex_;

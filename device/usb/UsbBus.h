@@ -1,5 +1,7 @@
 #pragma once
 
+#include "lock/DeviceLock.h"
+
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -39,6 +41,9 @@ public:
     virtual std::vector<struct usb_device*> findDevices() = 0;
     // Null when the device cannot be opened.
     virtual std::unique_ptr<UsbHandle> open(struct usb_device* device) = 0;
+    // What the lock of the sensor on `device`, whose serial is `serial`, is
+    // taken on (see DeviceLock.h).
+    virtual LockTarget lockTarget(const struct usb_device* device, const std::string& serial) = 0;
 };
 
 // The bus in use: the one installed last, otherwise chosen once from the

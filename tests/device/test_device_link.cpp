@@ -76,7 +76,7 @@ private slots:
         scope.add("CHARLIE03");
         scope.add("NOACCESS")->failOpen(true);
 
-        LockHolder other(lockFilePath("BRAVO02"));
+        LockHolder other(lockFileTarget("BRAVO02").path);
         QVERIFY(other.locked());
 
         std::vector<device_item> list(5); // stale entries are dropped
@@ -142,7 +142,7 @@ private slots:
         QVERIFY(!open("LATE01"));
         sensor->setSilent(false);
 
-        QCOMPARE(probeDeviceLock("LATE01"), LockState::Free);
+        QCOMPARE(probeDeviceLock(lockFileTarget("LATE01")), LockState::Free);
         auto sensorObject = open("LATE01");
         QVERIFY(sensorObject);
         QCOMPARE(QString(sensorObject->infoText), QString(ScriptedSensor::defaultInfoLine));

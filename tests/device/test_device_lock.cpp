@@ -1,7 +1,7 @@
 // The device lock: exclusive across processes and within one, probed without
 // being taken, released on close and on the holder's death, never inherited
-// by programs the holder starts, and kept inside its directory whatever the
-// serial string holds.
+// by programs the holder starts, kept inside its folder whatever the serial
+// string holds, and never waiting on or following what another user planted.
 
 #include "DeviceTestSupport.h"
 #include "lock/DeviceLock.h"
@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <spawn.h>
 #include <sys/stat.h>
+
+#include <usb.h>
 
 extern char** environ;
 
@@ -50,6 +52,28 @@ QStringList entriesOf(const QString& path)
     return QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
 }
 
+// A character device of this test alone, standing in for a sensor's USB node
+// (a shared node such as /dev/null would be locked by other test runs too).
+class PseudoTerminal
+{
+public:
+    PseudoTerminal() : master_(::posix_openpt(O_RDWR | O_NOCTTY))
+    {
+        if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0)
+            path_ = ::ptsname(master_);
+    }
+    ~PseudoTerminal()
+    {
+        if (master_ >= 0)
+            ::close(master_);
+    }
+    const std::string& path() const { return path_; }
+
+private:
+    int master_;
+    std::string path_;
+};
+
 } // namespace
 
 class TestDeviceLock : public QObject
@@ -59,36 +83,103 @@ class TestDeviceLock : public QObject
 private slots:
     void exclusiveWithinOneProcess()
     {
-        QCOMPARE(probeDeviceLock("ONE"), LockState::Free);
-        QVERIFY(!QFile::exists(QString::fromStdString(lockFilePath("ONE")))); // probing creates nothing
+        const LockTarget one = lockFileTarget("ONE");
+        QCOMPARE(probeDeviceLock(one), LockState::Free);
+        QVERIFY(!QFile::exists(QString::fromStdString(one.path))); // probing creates nothing
 
-        auto held = DeviceLock::acquire("ONE");
+        auto held = DeviceLock::acquire(one);
         QVERIFY(held);
-        QVERIFY(!DeviceLock::acquire("ONE"));
-        QCOMPARE(probeDeviceLock("ONE"), LockState::Held);
-        QCOMPARE(probeDeviceLock("ONE"), LockState::Held); // the probe left the holder undisturbed
-        QVERIFY(!DeviceLock::acquire("ONE"));
-        QVERIFY(DeviceLock::acquire("OTHER"));
+        std::string problem;
+        QVERIFY(!DeviceLock::acquire(one, &problem));
+        QCOMPARE(problem, std::string("in use by another program"));
+        QCOMPARE(probeDeviceLock(one), LockState::Held);
+        QCOMPARE(probeDeviceLock(one), LockState::Held); // the probe left the holder undisturbed
+        QVERIFY(!DeviceLock::acquire(one));
+        QVERIFY(DeviceLock::acquire(lockFileTarget("OTHER")));
 
         held.reset();
-        QCOMPARE(probeDeviceLock("ONE"), LockState::Free);
-        QVERIFY(DeviceLock::acquire("ONE"));
+        QCOMPARE(probeDeviceLock(one), LockState::Free);
+        QVERIFY(DeviceLock::acquire(one));
     }
 
     void heldByAnotherProcessUntilItDies()
     {
-        LockHolder other(lockFilePath("SHARED"));
+        const LockTarget shared = lockFileTarget("SHARED");
+        LockHolder other(shared.path);
         QVERIFY(other.locked());
-        QVERIFY(!DeviceLock::acquire("SHARED"));
-        QCOMPARE(probeDeviceLock("SHARED"), LockState::Held);
+        QVERIFY(!DeviceLock::acquire(shared));
+        QCOMPARE(probeDeviceLock(shared), LockState::Held);
         other.kill();
-        QCOMPARE(probeDeviceLock("SHARED"), LockState::Free);
-        QVERIFY(DeviceLock::acquire("SHARED"));
+        QCOMPARE(probeDeviceLock(shared), LockState::Free);
+        QVERIFY(DeviceLock::acquire(shared));
+    }
+
+    // A real sensor is locked on its device node: the same node for every
+    // process, whatever runtime folder each was given.
+    void aDeviceNodeIsLockedMachineWide()
+    {
+        const PseudoTerminal node;
+        QVERIFY(!node.path().empty());
+        const LockTarget target{node.path(), true, {}};
+        LockHolder other(node.path());
+        QVERIFY(other.locked());
+        {
+            const QTemporaryDir elsewhere;
+            const EnvScope runtime("XDG_RUNTIME_DIR", elsewhere.path().toUtf8().constData());
+            std::string problem;
+            QCOMPARE(probeDeviceLock(target, &problem), LockState::Held);
+            QCOMPARE(problem, std::string("in use by another program"));
+            QVERIFY(!DeviceLock::acquire(target));
+        }
+        other.kill();
+        auto held = DeviceLock::acquire(target);
+        QVERIFY(held);
+        QCOMPARE(probeDeviceLock(target), LockState::Held);
+
+        // A node is never created, and nothing but a character device serves.
+        const QTemporaryDir folder;
+        std::string problem;
+        const LockTarget missing{folder.filePath("003").toStdString(), true, {}};
+        QCOMPARE(probeDeviceLock(missing, &problem), LockState::Inaccessible);
+        QVERIFY2(problem.find("cannot be opened: No such file or directory") != std::string::npos, problem.c_str());
+        QVERIFY(!DeviceLock::acquire(missing));
+        QVERIFY(!QFile::exists(QString::fromStdString(missing.path)));
+        const LockTarget regular{lockFileTarget("REGULAR").path, true, {}};
+        QVERIFY(DeviceLock::acquire(lockFileTarget("REGULAR")));
+        QVERIFY(!DeviceLock::acquire(regular, &problem));
+        QVERIFY2(problem.find("is not a device node") != std::string::npos, problem.c_str());
+    }
+
+    void theNodeIsWhereLibusbFindsTheDevice()
+    {
+        QTemporaryDir devfs;
+        QVERIFY(QDir().mkpath(devfs.filePath("002")));
+        QFile node(devfs.filePath("002/009"));
+        QVERIFY(node.open(QIODevice::WriteOnly));
+        node.close();
+        const EnvScope root("USB_DEVFS_PATH", devfs.path().toUtf8().constData());
+        usb_bus bus{};
+        std::snprintf(bus.dirname, sizeof bus.dirname, "002");
+        struct usb_device device{};
+        device.bus = &bus;
+        std::snprintf(device.filename, sizeof device.filename, "009");
+        const LockTarget target = deviceNodeTarget(&device);
+        QCOMPARE(QString::fromStdString(target.path), devfs.filePath("002/009"));
+        QVERIFY(target.deviceNode);
+
+        std::snprintf(device.filename, sizeof device.filename, "777");
+        const LockTarget gone = deviceNodeTarget(&device);
+        QVERIFY(gone.path.empty());
+        QCOMPARE(gone.problem, std::string("no device node found for USB device 002/777"));
+        std::string problem;
+        QCOMPARE(probeDeviceLock(gone, &problem), LockState::Inaccessible);
+        QCOMPARE(problem, gone.problem);
     }
 
     void programsStartedByTheHolderDoNotInheritIt()
     {
-        auto held = DeviceLock::acquire("SPAWN");
+        const LockTarget spawn = lockFileTarget("SPAWN");
+        auto held = DeviceLock::acquire(spawn);
         QVERIFY(held);
         pid_t child;
         char sleepName[] = "sleep";
@@ -101,7 +192,7 @@ private slots:
         QElapsedTimer timer;
         timer.start();
         LockState afterRelease;
-        while ((afterRelease = probeDeviceLock("SPAWN")) != LockState::Free && timer.elapsed() < 3000)
+        while ((afterRelease = probeDeviceLock(spawn)) != LockState::Free && timer.elapsed() < 3000)
             QThread::msleep(10);
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
@@ -143,7 +234,7 @@ private slots:
 
         const std::string hostile[] = {"../escape", "/etc/owned", "..", "a/../../b", std::string("x\0y", 3)};
         for (const std::string& serial : hostile)
-            QVERIFY(DeviceLock::acquire(serial));
+            QVERIFY(DeviceLock::acquire(lockFileTarget(serial)));
         QCOMPARE(entriesOf(base.path()), QStringList{"runtime"});
         const QRegularExpression plain("^brisvane_[A-Za-z0-9._%-]*$");
         const QStringList files = entriesOf(runtime);
@@ -152,23 +243,41 @@ private slots:
             QVERIFY2(plain.match(file).hasMatch(), qPrintable(file));
     }
 
-    void directoryFallsBackToTheTemporaryDirectory()
+    // Without a runtime folder of this user's alone, lock files go to a folder
+    // of the temporary directory that only this user may write to.
+    void aPrivateFolderIsUsedOrNone()
     {
         QTemporaryDir temp;
         EnvScope tmpdir("TMPDIR", temp.path().toUtf8().constData());
-        {
-            EnvScope runtime("XDG_RUNTIME_DIR", nullptr);
-            QCOMPARE(QString::fromStdString(lockDirectory()), temp.path());
+        const QString own = temp.filePath(QStringLiteral("orvel-%1").arg(::geteuid()));
+        std::string problem;
+        for (const char* runtime : {static_cast<const char*>(nullptr), "relative/dir"}) {
+            EnvScope env("XDG_RUNTIME_DIR", runtime);
+            QCOMPARE(QString::fromStdString(privateLockDirectory(problem)), own);
+            struct stat status{};
+            QCOMPARE(::stat(own.toUtf8().constData(), &status), 0);
+            QCOMPARE(status.st_mode & 0777, mode_t(0700));
         }
+        // A runtime folder others may write to is not used either.
+        QVERIFY(QDir().mkpath(temp.filePath("shared")));
+        QCOMPARE(::chmod(temp.filePath("shared").toUtf8().constData(), 01777), 0);
         {
-            EnvScope runtime("XDG_RUNTIME_DIR", "relative/dir"); // not a usable runtime directory
-            QCOMPARE(QString::fromStdString(lockDirectory()), temp.path());
-            QVERIFY(DeviceLock::acquire("TMP"));
-            QVERIFY(QFile::exists(temp.filePath("brisvane_TMP")));
+            EnvScope env("XDG_RUNTIME_DIR", temp.filePath("shared").toUtf8().constData());
+            QCOMPARE(QString::fromStdString(privateLockDirectory(problem)), own);
+            QVERIFY(DeviceLock::acquire(lockFileTarget("TMP")));
+            QVERIFY(QFile::exists(own + "/brisvane_TMP"));
         }
+        // A folder under that name that others may write to (planted, or
+        // opened up) is refused: no lock, and the reason is given.
+        QCOMPARE(::chmod(own.toUtf8().constData(), 0777), 0);
+        EnvScope env("XDG_RUNTIME_DIR", nullptr);
+        QCOMPARE(privateLockDirectory(problem), std::string());
+        QCOMPARE(QString::fromStdString(problem), QStringLiteral("the lock folder %1 is not a folder of this user's alone").arg(own));
+        QVERIFY(!DeviceLock::acquire(lockFileTarget("TMP"), &problem));
+        QCOMPARE(probeDeviceLock(lockFileTarget("TMP")), LockState::Inaccessible);
     }
 
-    void plantedLinksAreNotFollowed()
+    void plantedLinksAndFifosAreRefusedAtOnce()
     {
         QTemporaryDir runtime;
         EnvScope env("XDG_RUNTIME_DIR", runtime.path().toUtf8().constData());
@@ -178,24 +287,20 @@ private slots:
         victim.close();
         QVERIFY(QFile::link(target, runtime.filePath("brisvane_LINK")));
 
-        QVERIFY(!DeviceLock::acquire("LINK"));
-        QCOMPARE(probeDeviceLock("LINK"), LockState::Inaccessible);
+        QVERIFY(!DeviceLock::acquire(lockFileTarget("LINK")));
+        QCOMPARE(probeDeviceLock(lockFileTarget("LINK")), LockState::Inaccessible);
         const int fd = ::open(target.toUtf8().constData(), O_RDONLY);
         QVERIFY(fd >= 0);
         QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0); // the target was never locked
         ::close(fd);
-    }
 
-    void unreadableLockFileCountsAsInUse()
-    {
-        if (::geteuid() == 0)
-            QSKIP("file permissions do not bind the superuser");
-        QTemporaryDir runtime;
-        EnvScope env("XDG_RUNTIME_DIR", runtime.path().toUtf8().constData());
-        QVERIFY(DeviceLock::acquire("PERM"));
-        QCOMPARE(::chmod(runtime.filePath("brisvane_PERM").toUtf8().constData(), 0), 0);
-        QCOMPARE(probeDeviceLock("PERM"), LockState::Inaccessible);
-        QVERIFY(!DeviceLock::acquire("PERM"));
+        // A FIFO would block an open for reading until a writer came.
+        QCOMPARE(::mkfifo(runtime.filePath("brisvane_FIFO").toUtf8().constData(), 0600), 0);
+        std::string problem;
+        QCOMPARE(probeDeviceLock(lockFileTarget("FIFO"), &problem), LockState::Inaccessible);
+        QCOMPARE(QString::fromStdString(problem),
+                 QStringLiteral("the lock %1 is not a regular file").arg(runtime.filePath("brisvane_FIFO")));
+        QVERIFY(!DeviceLock::acquire(lockFileTarget("FIFO")));
     }
 
 private:

@@ -21,6 +21,7 @@
 #include <csignal>
 #include <cmath>
 
+#include <sys/file.h>
 #include <sys/stat.h>
 
 namespace {
@@ -197,6 +198,35 @@ private slots:
         CHECK_EXIT(run, 0);
         QVERIFY2(QRegularExpression(QStringLiteral("^SIM0001 +available\\n$")).match(run.out).hasMatch(),
                  qPrintable(run.out));
+    }
+
+    // `sensors` lists what `acquire` will meet at the device lock, and
+    // neither waits on a FIFO planted in the lock's place.
+    void sensorsSaysWhatAcquireMeets()
+    {
+        const QString lock = qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/brisvane_SIM0001");
+        {
+            QFile held(lock);
+            QVERIFY(held.open(QIODevice::ReadWrite));
+            QCOMPARE(::flock(held.handle(), LOCK_EX | LOCK_NB), 0);
+            Run run = runCli({QStringLiteral("sensors")});
+            CHECK_EXIT(run, 0);
+            QCOMPARE(run.out, QStringLiteral("SIM0001              in use\n"));
+            run = runCli({QStringLiteral("acquire"), QStringLiteral("-o"), QStringLiteral("never.ldf")});
+            CHECK_EXIT(run, 1);
+            QCOMPARE(run.err, QStringLiteral("orvel-cli: no sensor available (SIM0001 in use)\n"));
+        }
+        QVERIFY(QFile::remove(lock));
+        QCOMPARE(::mkfifo(QFile::encodeName(lock).constData(), 0600), 0);
+        const QString refusal = QStringLiteral("SIM0001 unavailable: the lock %1 is not a regular file").arg(lock);
+        Run run = runCli({QStringLiteral("sensors")});
+        CHECK_EXIT(run, 0);
+        QCOMPARE(run.out, QStringLiteral("SIM0001              unavailable: the lock %1 is not a regular file\n").arg(lock));
+        run = runCli({QStringLiteral("acquire"), QStringLiteral("-o"), QStringLiteral("never.ldf")});
+        CHECK_EXIT(run, 1);
+        QCOMPARE(run.err, QStringLiteral("orvel-cli: no sensor available (%1)\n").arg(refusal));
+        QVERIFY(QFile::remove(lock));
+        QVERIFY(!QFile::exists(QStringLiteral("never.ldf")));
     }
 
     void averagedAcquisitionReadsTheModelsPlasma()

@@ -3,6 +3,7 @@
 // worker and data model), saved as a session file.
 
 #include "Acquisition.h"
+#include "Availability.h"
 #include "CommandLine.h"
 #include "Commands.h"
 #include "ProgressBar.h"
@@ -169,9 +170,12 @@ Sensor openFirstAvailableSensor(QString& serial, QString& error)
     std::vector<device_item> devices;
     orvelDevice::getDeviceList(devices);
     int available = 0;
+    QStringList refusals;
     for (device_item& item : devices) {
-        if (!item.available)
+        if (!item.available) {
+            refusals << serialText(item) + QStringLiteral(" ") + availabilityText(item);
             continue;
+        }
         ++available;
         if (Sensor sensor{orvelDevice::openDevice(item.serial)}) {
             serial = QString::fromLatin1(item.serial);
@@ -181,7 +185,7 @@ Sensor openFirstAvailableSensor(QString& serial, QString& error)
     if (devices.empty())
         error = QStringLiteral("no sensor found (no USB device answers; is it plugged in?)");
     else if (available == 0)
-        error = QStringLiteral("no sensor available: every device found is in use by another program");
+        error = QStringLiteral("no sensor available (%1)").arg(refusals.join(QStringLiteral("; ")));
     else
         error = QStringLiteral("no sensor could be opened (%1 available device(s) did not answer as a sensor)")
                     .arg(available);

@@ -1,6 +1,7 @@
 // orvel-cli sensors: the devices on the USB buses (or the simulated bus), one
 // line each: serial and availability.
 
+#include "Availability.h"
 #include "CommandLine.h"
 #include "Commands.h"
 
@@ -17,7 +18,8 @@ int runSensors(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Lists every USB device with its serial and whether its sensor is available (not held by a program).\n"
+        "Lists every USB device with its serial and whether its sensor can be opened: available, in use (held by "
+        "a program), or unavailable with the reason its device lock cannot be taken.\n"
         "With ORVEL_SIMULATED_SENSOR set, the simulated bus is listed instead."));
     parser.addPositionalArgument(QStringLiteral("sensors"), QStringLiteral("the command"), QStringLiteral("sensors"));
     if (const auto exit = parseArguments(parser, arguments, QStringLiteral("sensors")))
@@ -33,10 +35,9 @@ int runSensors(const QStringList& arguments)
         err().flush();
         return Success;
     }
-    for (const device_item& item : devices) {
-        const QString serial = item.serial[0] ? QString::fromLatin1(item.serial) : QStringLiteral("(no serial)");
-        out() << serial.leftJustified(20) << ' ' << (item.available ? "available" : "in use") << '\n';
-    }
+    // Probed again as the line is written: what `acquire` would meet now.
+    for (const device_item& item : devices)
+        out() << serialText(item).leftJustified(20) << ' ' << availabilityText(item) << '\n';
     out().flush();
     return Success;
 }

@@ -26,6 +26,21 @@ const char* serialOf(const device_item& item)
     return item.serial[0] ? item.serial : "(no serial)";
 }
 
+// What opening the device would meet at its device lock.
+std::string availability(const device_item& item)
+{
+    std::string problem;
+    switch (orvelDevice::lockStatus(item, problem)) {
+    case DeviceLockStatus::Free:
+        return "available";
+    case DeviceLockStatus::Held:
+        return "in use";
+    case DeviceLockStatus::Inaccessible:
+        break;
+    }
+    return "unavailable: " + problem;
+}
+
 void probe(device_item& item)
 {
     orvelDevice* sensor = orvelDevice::openDevice(item.serial);
@@ -64,7 +79,7 @@ int main(int argc, char** argv)
     orvelDevice::getDeviceList(devices);
     std::printf("USB devices found: %zu\n", devices.size());
     for (const device_item& item : devices)
-        std::printf("  %-20s %s\n", serialOf(item), item.available ? "available" : "in use");
+        std::printf("  %-20s %s\n", serialOf(item), availability(item).c_str());
 
     if (open)
         for (device_item& item : devices)
