@@ -6,6 +6,7 @@
 #include "BuildInfo.h"
 #include "Logger.h"
 #include "SensorTexts.h"
+#include "acquisition/ExpectedFrames.h"
 #include "acquisition/ModeFrame.h"
 #include "acquisition/ScanHandler.h"
 #include "acquisition/ScanStart.h"
@@ -358,6 +359,9 @@ void MainWin::launchWorker(ScanHandler* worker, const ConfigParam& config)
     });
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     connect(worker, &ScanHandler::done, this, &MainWin::scanDone);
+    connect(worker, &ScanHandler::extraFramesDropped, this, [this](int count) {
+        m_dialogs->warning(this, QCoreApplication::applicationName(), ExpectedFrames::droppedText(count));
+    });
     if (LinearDrive* drive = config.linearDrive) {
         connect(worker, &ScanHandler::moveLinearDrive, drive, &LinearDrive::moveToPosition);
         connect(worker, &ScanHandler::checkPosition, drive, &LinearDrive::checkPosition);

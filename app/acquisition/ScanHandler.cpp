@@ -80,6 +80,7 @@ ScanHandler::ScanHandler(orvelDevice* device, QObject* session, bool timeResolve
     , lastDelay(lastDelay)
     , scanIntegrationTime(scanIntegrationTime)
     , timeResolved(timeResolved)
+    , expected(timeResolved, runScans)
 {
     registerScanResultType();
     if (session)
@@ -113,6 +114,8 @@ void ScanHandler::process()
             QThread::msleep(pause);
         getData();
     }
+    if (expected.dropped() > 0)
+        emit extraFramesDropped(expected.dropped());
     emit done();
     qDebug() << "Scan handler Process complete.";
 }
@@ -162,8 +165,11 @@ void ScanHandler::forward(scanResult& result)
 {
     if (spatial)
         result.position = truncatedPosition(currentPosition);
-    emit dataUpdate(result);
     emptyPolls = 0;
+    // Only what was asked for is filed, and only that can complete the scan.
+    if (!expected.admit(result, positionIndex))
+        return;
+    emit dataUpdate(result);
     if (!completesAcquisition(result, timeResolved, runScans, lastDelay))
         return;
     if (!spatial) {

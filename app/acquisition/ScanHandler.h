@@ -1,5 +1,6 @@
 #pragma once
 
+#include "acquisition/ExpectedFrames.h"
 #include "acquisition/scanResult.h"
 
 #include <QMutex>
@@ -64,6 +65,9 @@ signals:
     void checkPosition();
     // The drive did not reach `position` (mm): the acquisition ends there.
     void moveFailed(double position);
+    // Once, before done(), when the sensor sent `count` frames beyond what the
+    // acquisition asked for (see ExpectedFrames); they were not forwarded.
+    void extraFramesDropped(int count);
 
 public slots:
     void process();
@@ -97,6 +101,7 @@ private:
     LinearDrive* drive = nullptr;
     double scanIntegrationTime;
     bool timeResolved;
+    ExpectedFrames expected;
 
     // Orders a stop against the start of the loop and against the go frame at a
     // new position: once stopScan has returned, a loop that had not begun never

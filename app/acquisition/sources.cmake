@@ -3,6 +3,8 @@ list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/Band.h
   ${CMAKE_CURRENT_LIST_DIR}/DelayWrapper.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DelayWrapper.h
+  ${CMAKE_CURRENT_LIST_DIR}/ExpectedFrames.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ExpectedFrames.h
   ${CMAKE_CURRENT_LIST_DIR}/measuredData.cpp
   ${CMAKE_CURRENT_LIST_DIR}/measuredData.h
   ${CMAKE_CURRENT_LIST_DIR}/PositionWrapper.cpp

@@ -87,6 +87,7 @@ public:
     QVector<scanResult> records;
     int doneCount = 0;
     int disconnections = 0;
+    QVector<int> dropReports;
 
     QVector<int> positions() const
     {
@@ -100,6 +101,7 @@ public slots:
     void dataUpdate(const scanResult& result) { records.append(result); }
     void workerDone() { ++doneCount; }
     void sensorLost() { ++disconnections; }
+    void extraFramesDropped(int count) { dropReports.append(count); }
 };
 
 // Collects the debug lines of every thread while it lives; other messages go
@@ -336,8 +338,7 @@ private slots:
         QVERIFY(device);
         const int endFramesBefore = framesOfType(*sensor, 'E');
         sensor->queue(concat({bytesOf(frame(9, highBand, 0, 1)), bytesOf(frame(10, lowBand, 0, 2)),
-                              bytesOf(frame(10, 150000.0, 0, 3)), bytesOf(frame(10, 200000.5, 700, 4)),
-                              bytesOf(frame(11, highBand, 0, 5))}));
+                              bytesOf(frame(10, 200000.5, 700, 4)), bytesOf(frame(11, highBand, 0, 5))}));
 
         DebugCapture debug;
         Session session;
@@ -345,7 +346,15 @@ private slots:
         run.start();
         QVERIFY(waitForDone(session, run, 5000));
 
-        QCOMPARE(session.records.size(), 4);
+        // A frame of exactly 150000 Hz is filed with the high band but ends nothing.
+        scanResult atSplit;
+        atSplit.scan = 10;
+        atSplit.freq = 150000.0;
+        QVERIFY(!completesAcquisition(atSplit, false, 10, 100000));
+        atSplit.freq = 150000.5;
+        QVERIFY(completesAcquisition(atSplit, false, 10, 100000));
+
+        QCOMPARE(session.records.size(), 3);
         QCOMPARE(session.disconnections, 0);
         QCOMPARE(DeviceInspector::queuedFrames(*device), std::size_t(1)); // the frame after the last
         QCOMPARE(framesOfType(*sensor, 'E'), endFramesBefore);
@@ -366,7 +375,36 @@ private slots:
         const QStringList lines = debug.lines();
         QCOMPARE(lines.first(), QString("Started scan handler Process."));
         QCOMPARE(lines.last(), QString("Scan handler Process complete."));
-        QCOMPARE(debug.count(pollLine), 4);
+        QCOMPARE(debug.count(pollLine), 3);
+    }
+
+    // An averaged scan asks for one frame per band and scan: a sensor that
+    // sends more (repeats, or scans it was not asked for) has them dropped,
+    // and counted once at the end, instead of filling the session.
+    void framesBeyondWhatWasAskedForAreDropped()
+    {
+        auto sensor = std::make_shared<ScriptedSensor>();
+        auto device = openSensor(sensor);
+        QVERIFY(device);
+        std::vector<std::vector<unsigned char>> stream;
+        for (int repeat = 0; repeat < 5; ++repeat)
+            stream.push_back(bytesOf(frame(1, lowBand, 0, repeat)));
+        stream.push_back(bytesOf(frame(0, lowBand, 0, 10)));
+        stream.push_back(bytesOf(frame(2, lowBand, 0, 11)));
+        stream.push_back(bytesOf(frame(1, highBand, 0, 12)));
+        sensor->queue(concat(stream));
+
+        DebugCapture debug;
+        Session session;
+        WorkerRun run(*device, session, false, 1, 0, 100);
+        QObject::connect(run.handler.get(), &ScanHandler::extraFramesDropped, &session, &Session::extraFramesDropped);
+        run.start();
+        QVERIFY(waitForDone(session, run, 5000));
+
+        QCOMPARE(session.records.size(), 2);
+        QCOMPARE(session.records[0].word8, 100); // the first of the repeats
+        QCOMPARE(session.records[1].freq, highBand);
+        QCOMPARE(session.dropReports, QVector<int>{6});
     }
 
     void timeResolvedModeAlsoWaitsForTheLastDelay()

@@ -9,6 +9,7 @@
 #include "ProgressBar.h"
 #include "StopSignals.h"
 
+#include "acquisition/ExpectedFrames.h"
 #include "acquisition/ModeFrame.h"
 #include "acquisition/ScanStart.h"
 #include "acquisition/measuredData.h"
@@ -203,6 +204,8 @@ QString scansText(const Acquisition& acquisition)
 // What the operator is told once the session is saved, and the exit code.
 int report(const Acquisition& acquisition, const QString& path, const QString& stopSignal)
 {
+    if (acquisition.framesDropped() > 0)
+        warn(ExpectedFrames::droppedText(acquisition.framesDropped()));
     if (acquisition.framesReceived() != acquisition.framesFiled())
         warn(QStringLiteral("%1 frame(s) received could not be filed (no frequency, or a harmonic count unlike "
                             "their position's)")

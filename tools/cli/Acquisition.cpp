@@ -23,6 +23,8 @@ Acquisition::Acquisition(orvelDevice& sensor, const ScanStart& start, double int
     // is filed before the end is seen.
     connect(m_worker.get(), &ScanHandler::dataUpdate, this, &Acquisition::file, Qt::QueuedConnection);
     connect(m_worker.get(), &ScanHandler::sensorDisconnection, this, &Acquisition::sensorLost, Qt::QueuedConnection);
+    connect(m_worker.get(), &ScanHandler::extraFramesDropped, this, [this](int count) { m_framesDropped = count; },
+            Qt::QueuedConnection);
     connect(&m_thread, &QThread::finished, this, &Acquisition::workerFinished, Qt::QueuedConnection);
 }
 

@@ -44,6 +44,8 @@ public:
     int framesReceived() const { return m_framesReceived; }
     int framesFiled() const { return m_framesFiled; }
     int scansDone() const { return m_scansDone; }
+    // Frames the worker dropped as beyond what the scan asked for.
+    int framesDropped() const { return m_framesDropped; }
     int scansToRun() const { return m_start.scans; }
 
 signals:
@@ -70,5 +72,6 @@ private:
     int m_framesReceived = 0;
     int m_framesFiled = 0;
     int m_scansDone = 0;
+    int m_framesDropped = 0;
     Ending m_ending = Ending::SensorSilent;
 };
