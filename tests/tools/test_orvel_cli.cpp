@@ -553,6 +553,54 @@ private slots:
         QCOMPARE(session.data.frameCount(), saved);
     }
 
+    // Results that never reached standard output are a failure, said on
+    // standard error; the session an acquisition saved stays saved.
+    void unwritableStandardOutputIsAFailure()
+    {
+        if (!QFileInfo::exists(QStringLiteral("/dev/full")))
+            QSKIP("no /dev/full to fill");
+        CHECK_EXIT(runCli({QStringLiteral("acquire"), QStringLiteral("--scans"), QStringLiteral("1"),
+                           QStringLiteral("-o"), QStringLiteral("shown.ldf")}),
+                   0);
+        const QList<QStringList> commands = {
+            {QStringLiteral("sensors")},
+            {QStringLiteral("analyse"), QStringLiteral("--csv"), QStringLiteral("shown.ldf")},
+            {QStringLiteral("acquire"), QStringLiteral("--scans"), QStringLiteral("1"), QStringLiteral("-o"),
+             QStringLiteral("unshown.ldf")},
+        };
+        for (const QStringList& arguments : commands) {
+            QProcess process;
+            process.setStandardOutputFile(QStringLiteral("/dev/full"));
+            startCli(process, arguments, {});
+            const Run run = finish(process);
+            CHECK_EXIT(run, 1);
+            QVERIFY2(run.err.endsWith(QStringLiteral("orvel-cli: standard output could not be written: No space left "
+                                                     "on device\n")),
+                     describe(run).constData());
+        }
+        Session session;
+        QVERIFY(readSessionFile(QStringLiteral("unshown.ldf"), session));
+    }
+
+    // A name that is not valid text would be written under other bytes.
+    void argumentsThatAreNotTextAreRefused()
+    {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        process.setProcessEnvironment(environment);
+        // Through a shell: QProcess itself passes only valid text.
+        process.start(QStringLiteral("/bin/sh"),
+                      {QStringLiteral("-c"), QStringLiteral("exec \"$0\" acquire -o \"$(printf 'a\\377b.ldf')\""),
+                       QStringLiteral(ORVEL_CLI_PATH)});
+        const Run run = finish(process);
+        CHECK_EXIT(run, 2);
+        QVERIFY2(run.err.startsWith(QStringLiteral("orvel-cli: the argument \"a\\xFFb.ldf\" is not valid text in "
+                                                   "the system's encoding")),
+                 describe(run).constData());
+        QCOMPARE(QDir().entryList({QStringLiteral("a*b.ldf")}), QStringList());
+    }
+
     void badArgumentsAreRejectedBeforeAnythingRuns_data()
     {
         QTest::addColumn<QStringList>("arguments");

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTextStream>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace cli {
@@ -82,6 +83,42 @@ std::optional<int> parseArguments(QCommandLineParser& parser, const QStringList&
         return Success;
     }
     return std::nullopt;
+}
+
+std::optional<QString> undecodableArgument(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray bytes(argv[i]);
+        if (QFile::encodeName(QFile::decodeName(bytes)) == bytes)
+            continue;
+        QString shown;
+        for (const char c : bytes) {
+            const auto byte = static_cast<unsigned char>(c);
+            shown += byte >= 0x20 && byte < 0x7F ? QString(QLatin1Char(c))
+                                                  : QStringLiteral("\\x") + QString::fromLatin1(QByteArray(1, c).toHex().toUpper());
+        }
+        return shown;
+    }
+    return std::nullopt;
+}
+
+QString closeStandardOutput()
+{
+    out().flush();
+    // The stream's file holds the first error; stdio the rest (errno tells
+    // what a short write met).
+    const auto* file = qobject_cast<const QFileDevice*>(out().device());
+    QString reason = file && file->error() != QFileDevice::NoError ? file->errorString() : QString();
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0 && !std::ferror(stdout) && out().status() == QTextStream::Ok;
+    const int flushErrno = errno;
+    const bool closed = std::fclose(stdout) == 0;
+    const int closeErrno = errno;
+    if (reason.isEmpty() && !flushed)
+        reason = qt_error_string(flushErrno ? flushErrno : EIO);
+    if (reason.isEmpty() && !closed)
+        reason = qt_error_string(closeErrno);
+    return reason;
 }
 
 QStringList operands(const QCommandLineParser& parser)

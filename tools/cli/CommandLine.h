@@ -40,6 +40,17 @@ std::optional<int> parseArguments(QCommandLineParser& parser, const QStringList&
 // The positional arguments after the command's name.
 QStringList operands(const QCommandLineParser& parser);
 
+// The first command-line argument that does not survive the way from the
+// system's encoding into text and back (bytes that are not valid UTF-8 in a
+// UTF-8 locale): a file name among them would be written under other bytes.
+// The argument's bytes, with those outside printable ASCII as \xHH; nothing
+// when every argument survives.
+std::optional<QString> undecodableArgument(int argc, char** argv);
+
+// Flushes and closes standard output. Empty when everything written reached
+// it, else the reason it did not (a full disk, a closed pipe).
+QString closeStandardOutput();
+
 // Reads the session file at `path` with its configuration and analysis
 // settings. False, with a message for the operator in `error`, when the file
 // cannot be opened or is not a session file.

@@ -68,9 +68,20 @@ int main(int argc, char** argv)
     // The same settings store as the window, and the same export header.
     BuildInfo::registerApplication();
     quietDiagnostics();
-    const int exitCode = dispatch(app.arguments());
-    // The streams live on past main: whatever they still hold goes out now.
-    cli::out().flush();
+    int exitCode = cli::UsageError;
+    if (const auto undecodable = cli::undecodableArgument(argc, argv))
+        cli::usageError(QString(), QStringLiteral("the argument \"%1\" is not valid text in the system's encoding: "
+                                                  "a file of that name would be written under another name")
+                                       .arg(*undecodable));
+    else
+        exitCode = dispatch(app.arguments());
+    // Results that did not reach standard output are a failure, not a success.
+    const QString lost = cli::closeStandardOutput();
+    if (!lost.isEmpty()) {
+        cli::warn(QStringLiteral("standard output could not be written: %1").arg(lost));
+        if (exitCode == cli::Success)
+            exitCode = cli::Failure;
+    }
     cli::err().flush();
     return exitCode;
 }
