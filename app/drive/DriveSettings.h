@@ -18,6 +18,9 @@ inline constexpr char positionBoxMaximumKey[] = "setPosBoxMaximum";
 QString comPort();
 void setComPort(const QString& portName);
 
+// The stored values; one outside the range of the panel's control that sets
+// it, or not a number, gives its default (slope 0.01, rail 300, limits 0 and
+// 300).
 double slope();
 void setSlope(double millimetresPerStep);
 

@@ -147,6 +147,17 @@ private slots:
         DriveSettings::applyTo(drive);
         QCOMPARE(drive.slope, 0.025);
         QCOMPARE(drive.railLength, 450.0);
+
+        // Values no control could have stored give the defaults: a rail of
+        // 1e300 mm would overflow the panel's slider.
+        settings.setValue("settings/drive_length", 1e300);
+        settings.setValue("settings/drive_slope", "fast");
+        settings.setValue("settings/setPosBoxMinimum", "nan");
+        settings.sync();
+        QCOMPARE(DriveSettings::railLength(), 300.0);
+        QCOMPARE(DriveSettings::slope(), 0.01);
+        QCOMPARE(DriveSettings::positionBoxLimits().minimum, 0.0);
+        QCOMPARE(DriveSettings::positionBoxLimits().maximum, 20.0);
     }
 };
 
