@@ -5,12 +5,15 @@
 
 #include "FuzzCheck.h"
 
+#include "analysis/results.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
 #include <QtGlobal>
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -40,6 +43,16 @@ inline QString inputFile(const std::uint8_t* data, std::size_t size, const char*
     require(file.open(QIODevice::WriteOnly | QIODevice::Truncate), "the scratch file can be written");
     require(file.write(reinterpret_cast<const char*>(data), qint64(size)) == qint64(size), "the input is written whole");
     return path;
+}
+
+// An analysis reports a result only with finite values: one that is not
+// finite comes with an error text.
+inline void requireHonestAnalysis(const QString& errorText, const results& r)
+{
+    if (!errorText.isEmpty())
+        return;
+    for (double value : {r.kTe, r.Jp, r.Ni, r.Ldebye})
+        require(std::isfinite(value), "an analysis without an error text gives finite kTe, Jp, Ni and Debye length");
 }
 
 } // namespace fuzz

@@ -1,16 +1,20 @@
 // The session file reader: the input is a whole ".ldf" document. A document
-// that reads must also survive being saved again: its data are written back
-// and that document must read too (a session that opens but cannot be saved
-// and reopened would be lost work).
+// that reads is then used as the window and orvel-cli use it: analysed and
+// exported (no analysis may report an infinite result as a success), saved
+// again, and that document must read too (a session that opens but cannot be
+// saved and reopened would be lost work).
 
 #include "FuzzSupport.h"
 
 #include "acquisition/measuredData.h"
 #include "analysis/LangmuirSettings.h"
 #include "config/ConfigParam.h"
+#include "session/CsvExport.h"
+#include "session/ExportSettings.h"
 #include "session/SessionFile.h"
 
 #include <QBuffer>
+#include <QTextStream>
 
 namespace {
 
@@ -24,6 +28,20 @@ bool read(QByteArray document, measuredData& data, ConfigParam& config, Langmuir
     return ok;
 }
 
+void analyseAndExport(const measuredData& session, const LangmuirSettings& settings)
+{
+    fuzz::require(settings.outOfRange().isEmpty(), "settings read from a file lie in their ranges");
+    for (const PlasmaParameterRow& row : plasmaParameterRows(session, settings))
+        fuzz::requireHonestAnalysis(row.errorText, row.parameters);
+    QString text;
+    QTextStream out(&text);
+    ExportSettings everything;
+    everything.plasmaParameters = everything.ivInterpolate = true;
+    writeExport(out, everything, session, settings);
+    out.flush();
+    fuzz::require(text.startsWith(QLatin1String("Orvel Export File")), "the export begins with its header");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -33,6 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     LangmuirSettings settings;
     if (!read(QByteArray(reinterpret_cast<const char*>(data), int(size)), session, config, settings))
         return 0;
+    analyseAndExport(session, settings);
 
     QBuffer saved;
     saved.open(QIODevice::WriteOnly);

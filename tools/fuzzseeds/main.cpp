@@ -35,6 +35,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <vector>
 
 #include <fcntl.h>
@@ -164,7 +165,8 @@ void thinFrames(measuredData& data)
                 }
 }
 
-void writeSessionSeed(const QString& name, const AcquisitionPlan* plan)
+void writeSessionSeed(const QString& name, const AcquisitionPlan* plan,
+                      const LangmuirSettings& analysisSettings = LangmuirSettings())
 {
     measuredData data;
     data.deviceID = QStringLiteral("SIM0001");
@@ -180,7 +182,7 @@ void writeSessionSeed(const QString& name, const AcquisitionPlan* plan)
 
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    if (!writeSession(buffer, data, ConfigParam(), LangmuirSettings(), filedAt))
+    if (!writeSession(buffer, data, ConfigParam(), analysisSettings, filedAt))
         fail(QStringLiteral("session %1 not written").arg(name));
 
     QBuffer reading(&buffer.buffer());
@@ -209,6 +211,15 @@ void writeSessionSeeds()
     averaged.scans = 3;
     averaged.harmonics = 1;
     writeSessionSeed(QStringLiteral("three_scans_averaged"), &averaged);
+
+    // Analysis settings that once crashed every reader (a derivative half-width
+    // that overflows), or gave infinite or negative densities as results.
+    LangmuirSettings hostile;
+    hostile.nDerivativePoints = std::numeric_limits<int>::max();
+    hostile.probe_radius = 0;
+    hostile.pressure = -1;
+    hostile.ionmass = 0;
+    writeSessionSeed(QStringLiteral("settings_out_of_range"), &one, hostile);
 }
 
 // ---- the analysis-settings dialog file -----------------------------------------
@@ -244,8 +255,17 @@ void writeAnalysisSettingsSeeds()
                   dialog.setLangmuirSettings();
               }));
 
-    // Both must read back under the dialog's class.
-    for (const QString& name : {QStringLiteral("defaults.xml"), QStringLiteral("edited.xml")}) {
+    // Texts outside every field's range, as a hand-edited file may hold.
+    writeSeed(target, QStringLiteral("out_of_range.xml"), dialogFile([](LangmuirSettingsWidget& dialog) {
+                  for (const char* field : {"ionMassEdit", "rpEdit", "lpEdit", "tgEdit", "sigmaNEdit"})
+                      dialog.findChild<QLineEdit*>(QLatin1String(field))->setText(QStringLiteral("0"));
+                  dialog.findChild<QLineEdit*>(QStringLiteral("pressureEdit"))->setText(QStringLiteral("-1"));
+                  dialog.findChild<QLineEdit*>(QStringLiteral("resEdit"))->setText(QStringLiteral("inf"));
+              }));
+
+    // All must read back under the dialog's class.
+    for (const QString& name :
+         {QStringLiteral("defaults.xml"), QStringLiteral("edited.xml"), QStringLiteral("out_of_range.xml")}) {
         QMap<QString, QString> entries;
         readDialogSettingsFile(output.filePath(target + QLatin1Char('/') + name),
                                QStringLiteral("LangmuirSettingsWidget"), entries);
