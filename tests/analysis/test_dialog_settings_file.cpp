@@ -13,7 +13,7 @@ class TestDialogSettingsFile : public QObject
 private slots:
     void init()
     {
-        for (const char* name : {"files", "blocked", "isdir.xml"}) {
+        for (const char* name : {"files", "blocked", "isdir.xml", "pipe.xml"}) {
             QDir(name).removeRecursively();
             QFile::remove(name);
         }
