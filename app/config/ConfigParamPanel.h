@@ -118,6 +118,7 @@ private:
     void readBackTimeResolvedSettings();
 
     void fillPortList();
+    QString selectedPortName() const;
     void storeSelectedPort() const;
     void retireDrive();
     void setDriveControlsEnabled(bool enabled);
