@@ -53,6 +53,11 @@ void feed(PlotManager* session, const QVector<scanResult>& all)
         session->dataUpdate(f);
 }
 
+bool writeEmptyFile(const QString& fileName)
+{
+    return QFile(fileName).open(QIODevice::WriteOnly);
+}
+
 QByteArray contents(const QString& fileName)
 {
     QFile file(fileName);
@@ -719,13 +724,29 @@ private slots:
         action(*window, "actionHelp")->trigger();
         QCOMPARE(dialogs.texts("warning"), QStringList{"Opening Manual|Unable to find help file\nPlease check install folder."});
 
-        const QString guide = QCoreApplication::applicationDirPath() + QStringLiteral("/Orvel User Guide.pdf");
-        QFile pdf(guide);
-        QVERIFY(pdf.open(QIODevice::WriteOnly));
-        pdf.close();
+        // Installed, the guide is in share/orvel beside the program's folder;
+        // one in the program's folder (the build tree) comes first, and a
+        // folder of that name is no guide.
+        const QDir programFolder(QCoreApplication::applicationDirPath());
+        const QString inProgramFolder = programFolder.filePath(QStringLiteral("Orvel User Guide.pdf"));
+        QVERIFY(programFolder.mkpath(QStringLiteral("../share/orvel")));
+        const QString installed =
+            QDir::cleanPath(programFolder.filePath(QStringLiteral("../share/orvel/Orvel User Guide.pdf")));
+        QVERIFY(QDir().mkpath(inProgramFolder));
+        QVERIFY(writeEmptyFile(installed));
         action(*window, "actionHelp")->trigger();
-        QFile::remove(guide);
-        QCOMPARE(dialogs.openedUrls, QList<QUrl>{QUrl::fromLocalFile(guide)});
+        QVERIFY(QDir().rmdir(inProgramFolder));
+        QVERIFY(writeEmptyFile(inProgramFolder));
+        action(*window, "actionHelp")->trigger();
+        QCOMPARE(dialogs.openedUrls, QList<QUrl>({QUrl::fromLocalFile(installed), QUrl::fromLocalFile(inProgramFolder)}));
+
+        // Without a handler for PDF files the operator is told where the guide is.
+        dialogs.desktopOpensUrls = false;
+        action(*window, "actionHelp")->trigger();
+        QFile::remove(inProgramFolder);
+        QFile::remove(installed);
+        QCOMPARE(dialogs.texts("warning").last(), "Opening Manual|No program to show PDF files was found.\n"
+                                                  "The user guide is the file:\n" + inProgramFolder);
 
         QStringList aboutTexts;
         dialogs.onDialog = [&aboutTexts](QDialog& dialog) {
