@@ -7,7 +7,8 @@
 set -euo pipefail
 pdf="$1"
 source="$2"
-text="$(pdftotext -layout "$pdf" -)"
+# The layout sets "fi" and "fl" as ligatures; the text reads them back as such.
+text="$(pdftotext -layout "$pdf" - | sed 's/ﬁ/fi/g; s/ﬂ/fl/g')"
 failures=0
 for chapter in "Connecting the sensor" "Scan kinds" "The configuration panel" "The linear drive" \
     "A spatial scan on the simulated drive" "Browsing a session" "Trends" "Error bars" \

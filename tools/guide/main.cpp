@@ -2,11 +2,12 @@
 //
 // Turns the user guide, written in Markdown with its screenshots beside it,
 // into a PDF: A4, the toolkit's own layout with page numbers, every top-level
-// chapter on a new page, and screenshots scaled down to the text width. It
-// needs no display. An image that cannot be read fails the run, so a guide
-// never ships with holes where its pictures should be; the PDF replaces the
-// output file only when it is complete.
+// chapter on a new page, code in a monospace font, and screenshots scaled to
+// fit the text width. It needs no display. An image that cannot be read fails
+// the run, so a guide never ships with holes where its pictures should be; the
+// PDF replaces the output file only when it is complete.
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPageLayout>
@@ -17,7 +18,9 @@
 #include <QTextDocument>
 #include <QTextFragment>
 #include <QTextStream>
+#include <QTextTable>
 #include <QUrl>
+#include <QVector>
 
 namespace {
 
@@ -45,37 +48,94 @@ bool readSource(const QString& path, QString* text)
     return true;
 }
 
+struct Restyle
+{
+    int position;
+    int length;
+    QTextCharFormat format;
+};
+
+void apply(QTextDocument& document, const QVector<Restyle>& changes)
+{
+    for (const Restyle& change : changes) {
+        QTextCursor cursor(&document);
+        cursor.setPosition(change.position);
+        cursor.setPosition(change.position + change.length, QTextCursor::KeepAnchor);
+        cursor.setCharFormat(change.format);
+    }
+}
+
+template <typename Visit>
+void forEachFragment(const QTextDocument& document, Visit visit)
+{
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            visit(it.fragment());
+}
+
 // Names every image by its absolute URL (printing works on a copy of the
-// document that knows no base folder) and scales those wider than the text
-// down to the text width; false when an image cannot be loaded.
+// document that knows no base folder) and draws it at three quarters of its
+// pixel size, at most as wide as the text; false when an image cannot be
+// loaded.
 bool fitImages(QTextDocument& document)
 {
     bool allFound = true;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            QTextImageFormat format = fragment.charFormat().toImageFormat();
-            if (!format.isValid())
-                continue;
-            const QUrl url = document.baseUrl().resolved(QUrl(format.name()));
-            const QImage image(url.toLocalFile());
-            if (image.isNull()) {
-                errors() << "orvel-guide-pdf: cannot load the image " << url.toLocalFile() << '\n';
-                allFound = false;
-                continue;
-            }
-            format.setName(url.toString());
-            if (image.width() > textWidth) {
-                format.setWidth(textWidth);
-                format.setHeight(textWidth * image.height() / image.width());
-            }
-            QTextCursor cursor(&document);
-            cursor.setPosition(fragment.position());
-            cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
-            cursor.setCharFormat(format);
+    QVector<Restyle> changes;
+    forEachFragment(document, [&](const QTextFragment& fragment) {
+        QTextImageFormat format = fragment.charFormat().toImageFormat();
+        if (!format.isValid())
+            return;
+        const QUrl url = document.baseUrl().resolved(QUrl(format.name()));
+        const QImage image(url.toLocalFile());
+        if (image.isNull()) {
+            errors() << "orvel-guide-pdf: cannot load the image " << url.toLocalFile() << '\n';
+            allFound = false;
+            return;
         }
-    }
+        const qreal width = qMin(textWidth, 0.75 * image.width());
+        format.setName(url.toString());
+        format.setWidth(width);
+        format.setHeight(width * image.height() / image.width());
+        changes.append({fragment.position(), fragment.length(), format});
+    });
+    apply(document, changes);
     return allFound;
+}
+
+// The Markdown import marks code with the platform's fixed-pitch font, which
+// the offscreen platform (no desktop theme) answers with a proportional one;
+// code gets a monospace font of its own.
+void setCodeInMonospace(QTextDocument& document)
+{
+    const QString platformFixed = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+    QVector<Restyle> changes;
+    forEachFragment(document, [&](const QTextFragment& fragment) {
+        QTextCharFormat format = fragment.charFormat();
+        if (!format.hasProperty(QTextFormat::FontFamily) || format.fontFamily() != platformFixed)
+            return;
+        format.setFontFamily(QStringLiteral("DejaVu Sans Mono"));
+        format.setFontFixedPitch(true);
+        changes.append({fragment.position(), fragment.length(), format});
+    });
+    apply(document, changes);
+}
+
+// Tables with single lines between cells and some room around the text.
+void styleTables(QTextDocument& document)
+{
+    for (QTextFrame* frame : document.rootFrame()->childFrames()) {
+        auto* table = qobject_cast<QTextTable*>(frame);
+        if (!table)
+            continue;
+        QTextTableFormat format = table->format();
+        format.setBorderCollapse(true);
+        format.setBorder(1);
+        format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+        format.setBorderBrush(Qt::darkGray);
+        format.setCellPadding(3);
+        format.setCellSpacing(0);
+        table->setFormat(format);
+    }
 }
 
 // Each top-level chapter after the first (the title) begins a page.
@@ -146,6 +206,8 @@ int main(int argc, char* argv[])
     document.setMarkdown(markdown, QTextDocument::MarkdownDialectGitHub);
     if (!fitImages(document))
         return 1;
+    setCodeInMonospace(document);
+    styleTables(document);
     breakPagesBeforeChapters(document);
     return writePdf(document, arguments.at(2)) ? 0 : 1;
 }
