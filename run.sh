@@ -30,7 +30,9 @@ export ORVEL_SIMULATED_SENSOR="${ORVEL_SIMULATED_SENSOR:-1}"
 start_simulated_drive() {
   coproc SIMDRIVE { exec build/tools/simdrive/orvel-simdrive 2>&1; }
   local pid="$SIMDRIVE_PID"
-  trap 'kill "'"$pid"'" 2>/dev/null || true' EXIT
+  # Waited for, so that it can remove its registration while its output
+  # still has a reader.
+  trap 'kill "'"$pid"'" 2>/dev/null && wait "'"$pid"'" 2>/dev/null; true' EXIT
   local line ready=0
   while IFS= read -r line <&"${SIMDRIVE[0]}"; do
     echo "$line"
