@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Draws the program's images into app/resources/images/ with ImageMagick
-# (Debian package imagemagick).
+# Draws the program's images into app/resources/images/ and the desktop's
+# icons into packaging/icons/ with ImageMagick (Debian package imagemagick).
 # The PNGs are committed; run this again only to change them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
