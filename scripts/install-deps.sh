@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing, fuzzing, packaging and
-# running Orvel need (dpkg-dev, desktop-file-utils, shared-mime-info and
-# poppler-utils check the package, its desktop files and the user guide).
+# running Orvel need (dpkg-dev and file make the package; desktop-file-utils,
+# shared-mime-info and poppler-utils check it, its desktop files and the user
+# guide).
 # Idempotent: when everything is present it returns at once.
 set -euo pipefail
 
@@ -11,7 +12,7 @@ packages=(
   libusb-dev
   socat xvfb xauth fonts-dejavu-core
   clang libclang-rt-14-dev
-  dpkg-dev desktop-file-utils shared-mime-info poppler-utils
+  dpkg-dev file desktop-file-utils shared-mime-info poppler-utils
 )
 
 missing=()
