@@ -147,6 +147,7 @@ private:
     PlotManager* acquiringSession() const;
     bool startScan(PlotManager& session);
     bool prepareDrive(const ConfigParam& config);
+    void fileFramesOfStoppedScans(PlotManager& session);
     void discardStaleFrames();
     void launchWorker(ScanHandler* worker, const ConfigParam& config);
     void requestScanStop();
