@@ -137,6 +137,8 @@ MainWin::~MainWin()
     // The hidden current session has no sub-window to take it along.
     if (m_currentSession && !subWindowOf(m_currentSession))
         delete m_currentSession;
+    for (const QPointer<QMdiSubWindow>& closed : qAsConst(m_closedWindows))
+        delete closed.data();
 }
 
 void MainWin::setDialogProvider(DialogProvider* dialogs)
@@ -481,6 +483,8 @@ void MainWin::closeSession(PlotManager* session)
     applyAreaRules();
     window->deleteLater();
     session->deleteLater();
+    m_closedWindows.removeAll(nullptr);
+    m_closedWindows.append(window);
     setWidgetStates();
 }
 

@@ -152,11 +152,13 @@ ConfigParamPanel::ConfigParamPanel(const ConfigParam& config, QWidget* parent)
 
     fillPortList();
     setDriveControlsEnabled(false);
+    m_givenConfig = configParam;
 }
 
 ConfigParamPanel::~ConfigParamPanel()
 {
-    configParam.saveSettings();
+    if (!configParam.sameStoredSettings(m_givenConfig))
+        configParam.saveSettings();
     // A homing or move started here still waits inside the drive (the panel went
     // away during that wait): the drive must outlive the wait, which now ends at
     // once and stops the motion; runDriveOperation deletes it then. Otherwise the

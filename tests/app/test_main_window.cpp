@@ -325,6 +325,43 @@ private slots:
         QCOMPARE(window->openSessionCount(), 1);
     }
 
+    // File → Exit ends the program without another turn of the event loop:
+    // the panel of every session still goes, and saves what was changed in it,
+    // and an untouched panel going after it overwrites nothing.
+    void aChangedConfigurationSurvivesExit_data()
+    {
+        QTest::addColumn<bool>("unsaved");
+        QTest::addColumn<bool>("closedBefore");
+        QTest::newRow("nothing to save") << false << false;
+        QTest::newRow("discarded at the prompt") << true << false;
+        QTest::newRow("session closed before") << false << true;
+    }
+
+    void aChangedConfigurationSurvivesExit()
+    {
+        QFETCH(bool, unsaved);
+        QFETCH(bool, closedBefore);
+        auto window = makeWindow();
+        PlotManager* session = window->createSession();
+        if (unsaved)
+            feed(session, frames(1, 1));
+        dialogs.closeAnswers = {QMessageBox::Discard};
+        session->configPanel()->configParam.dataScanRunScans = 7;
+        if (closedBefore) {
+            QPointer<PlotManager> closed(session);
+            QVERIFY(subWindowOf(*window, session)->close());
+            QTRY_VERIFY(closed.isNull());
+        }
+        action(*window, "actionExit")->trigger();
+        QVERIFY(!window->isVisible());
+        QCOMPARE(window->openSessionCount(), 0);
+        window.reset();
+        ConfigParam stored;
+        stored.loadSettings();
+        QCOMPARE(stored.dataScanRunScans, 7u);
+        QCOMPARE(dialogs.texts("prompt").size(), unsaved ? 1 : 0);
+    }
+
     void advancedModeToggledTwice()
     {
         auto window = makeWindow();
