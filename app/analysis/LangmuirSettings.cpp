@@ -91,14 +91,22 @@ void fromBlockText(const QString& text, double& value) { value = parseNumberText
 void fromBlockText(const QString& text, bool& value) { value = text.toInt() != 0; }
 void fromBlockText(const QString& text, int& value) { value = text.toInt(); }
 
+// Part by part: a list of a hundred million entries must not first become a
+// hundred million pieces of text.
 template <class T>
 void fromBlockText(const QString& text, QVector<T>& list)
 {
     list.clear();
-    for (const QStringRef& part : text.splitRef(kListSeparator, Qt::SkipEmptyParts)) {
-        T value;
-        fromBlockText(part.toString(), value);
-        list.append(value);
+    for (int start = 0; start < text.size();) {
+        int end = text.indexOf(kListSeparator, start);
+        if (end < 0)
+            end = text.size();
+        if (end > start) {
+            T value;
+            fromBlockText(text.mid(start, end - start), value);
+            list.append(value);
+        }
+        start = end + 1;
     }
 }
 
