@@ -7,7 +7,10 @@
 // One delay index of a position averaged over its scan groups (all but the
 // last): per band a wrapper built from the averaged harmonics, with its
 // waveforms and IV curve; the low-band wrapper carries the joined curve of
-// both bands and the scan record made of it.
+// both bands and the scan record made of it. That record counts the low-band
+// frames averaged as its sweeps and holds, per point, their standard
+// deviations about it (see CurveScatter.h), from which the analysis estimates
+// its errors.
 struct AveragedEntry
 {
     DelayWrapper low;
@@ -41,6 +44,10 @@ public:
     // Number of averaged entries the scan groups give: one per delay index
     // that the first group holds in both bands, once there are enough groups.
     int averagedEntryCount() const;
+
+    // Harmonics of the frames that averaged entry `index` averages in `band`:
+    // those at that index of every scan group but the last, in group order.
+    QVector<HarmonicSpectrum> averagedSpectra(Band band, int index) const;
 
     int position = 0;
     int mode = 0;

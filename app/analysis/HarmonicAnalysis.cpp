@@ -226,6 +226,9 @@ double standardDeviation(const QVector<double>& values)
 
 } // namespace
 
+QVector<double> HarmonicSpectrum::*const HarmonicSpectrum::parts[4] = {
+    &HarmonicSpectrum::VR, &HarmonicSpectrum::Vi, &HarmonicSpectrum::Ir, &HarmonicSpectrum::Ii};
+
 HarmonicResults analyseHarmonics(const HarmonicSpectrum& spectrum, const LangmuirSettings& settings)
 {
     const AlignedHarmonics a = align(spectrum);

@@ -14,6 +14,9 @@ class LangmuirSettings;
 struct HarmonicSpectrum
 {
     QVector<double> VR, Vi, Ir, Ii;
+
+    // The four vectors in this order, for code that treats them alike.
+    static QVector<double> HarmonicSpectrum::*const parts[4];
 };
 
 // The electron temperature and the ion current read from the harmonics of the
