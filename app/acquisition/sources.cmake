@@ -13,6 +13,10 @@ list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ScanGroup.h
   ${CMAKE_CURRENT_LIST_DIR}/scanResult.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scanResult.h
+  ${CMAKE_CURRENT_LIST_DIR}/TimeStepAnalysis.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TimeStepAnalysis.h
+  ${CMAKE_CURRENT_LIST_DIR}/TimeSteps.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TimeSteps.h
   ${CMAKE_CURRENT_LIST_DIR}/Waveforms.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Waveforms.h
 )

@@ -35,6 +35,7 @@ using PerHarmonic = std::array<double, highestFittedHarmonic + 1>; // index n = 
 struct AlignedHarmonics
 {
     double driveAmplitude = 0; // V0, V
+    double voltageNoise = 0;   // root-mean-square peak amplitude of the voltage's harmonics 2 and up, V
     int count = 0;             // harmonics 1 ... count are present
     PerHarmonic inPhase{};
     PerHarmonic quadrature{};
@@ -48,6 +49,11 @@ AlignedHarmonics align(const HarmonicSpectrum& s)
     const double phase = std::atan2(s.Vi[0], s.VR[0]);
     a.driveAmplitude = sqrt2 * std::hypot(s.VR[0], s.Vi[0]);
     a.count = std::min({highestFittedHarmonic, int(s.Ir.size()), int(s.Ii.size())});
+    const int voltageCount = std::min({highestFittedHarmonic, int(s.VR.size()), int(s.Vi.size())});
+    double voltageSquares = 0;
+    for (int n = 2; n <= voltageCount; ++n)
+        voltageSquares += 2 * (s.VR[n - 1] * s.VR[n - 1] + s.Vi[n - 1] * s.Vi[n - 1]);
+    a.voltageNoise = voltageCount >= 2 ? std::sqrt(voltageSquares / (voltageCount - 1)) : 0.0;
     for (int n = 1; n <= a.count; ++n) {
         const double c = std::cos(n * phase);
         const double si = std::sin(n * phase);
@@ -232,7 +238,8 @@ QVector<double> HarmonicSpectrum::*const HarmonicSpectrum::parts[4] = {
 HarmonicResults analyseHarmonics(const HarmonicSpectrum& spectrum, const LangmuirSettings& settings)
 {
     const AlignedHarmonics a = align(spectrum);
-    if (!(a.driveAmplitude > 0) || !std::isfinite(a.driveAmplitude))
+    // A drive that does not stand out of the voltage's other harmonics is noise.
+    if (!(a.driveAmplitude > noiseMultiple * a.voltageNoise) || !std::isfinite(a.driveAmplitude))
         return failure("no drive voltage");
     for (int n = 1; n <= a.count; ++n)
         if (!std::isfinite(a.inPhase[n]) || !std::isfinite(a.quadrature[n]))

@@ -52,9 +52,10 @@ constexpr int highestFittedHarmonic = 8;
 // root-mean-square of the quadrature components of the same harmonics, which
 // the exponential law leaves empty) ends the list. The kTe error is the fit's
 // own uncertainty (the residual's scatter carried through the fit). NaN with a
-// reason when there is no drive voltage, when fewer than three harmonics are
-// usable, when the second or third harmonic is not positive, or when the fit
-// finds no minimum within kTe = V0/1000 ... 1000·V0.
+// reason when there is no drive voltage (none beyond three times the
+// root-mean-square of the voltage's harmonics 2 ... 8), when fewer than three
+// harmonics are usable, when the second or third harmonic is not positive, or
+// when the fit finds no minimum within kTe = V0/1000 ... 1000·V0.
 HarmonicResults analyseHarmonics(const HarmonicSpectrum& spectrum, const LangmuirSettings& settings);
 
 // An averaged time step: the values from the mean harmonics, the kTe error the
