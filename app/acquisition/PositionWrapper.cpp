@@ -47,18 +47,6 @@ QVector<double> reversed(const QVector<double>& v)
     return QVector<double>(v.crbegin(), v.crend());
 }
 
-// The averaged record's deviations: the low band's curve, whose points the
-// joined record keeps in reverse order.
-void setScatter(ScanRecord& record, const AveragedEntry& entry, const QVector<HarmonicSpectrum>& scans,
-                const HarmonicSpectrum& mean)
-{
-    record.sweepCount = std::max(int(scans.size()), 1);
-    const QVector<IvSamplePair> pairs = ivSamplePairs(entry.low.WaveFormV.constData(), entry.low.WaveFormV.size());
-    const CurveScatter scatter = curveScatter(scans, mean, pairs);
-    record.stdV = reversed(scatter.stdV);
-    record.stdI = reversed(scatter.stdI);
-}
-
 } // namespace
 
 PositionWrapper::PositionWrapper(const scanResult& frame, const QDateTime& filedAt)
@@ -122,13 +110,35 @@ void PositionWrapper::rebuildAverages()
         HarmonicSpectrum low = averaged(lowScans, harmonicCount);
         HarmonicSpectrum high = averaged(averagedSpectra(Band::High, d), harmonicCount);
         AveragedEntry& entry = averages[d];
-        if (entry.scanRecord() && entry.scanRecord()->sweepCount == std::max(int(lowScans.size()), 1)
-            && sameHarmonics(entry.low, low) && sameHarmonics(entry.high, high))
+        if (entry.scanRecord() && entry.scansAveraged == lowScans.size() && sameHarmonics(entry.low, low)
+            && sameHarmonics(entry.high, high))
             continue;
-        entry.low = wrapperOf(low);
+        entry.low = wrapperOf(std::move(low));
         entry.high = wrapperOf(std::move(high));
         entry.low.combine(entry.high);
         entry.high.scanRecord.reset(); // the entry's record is the joined one
-        setScatter(*entry.scanRecord(), entry, lowScans, low);
+        entry.scansAveraged = lowScans.size();
+        entry.scatterApplied = false;
     }
+}
+
+// The record's points are the low band's curve in reverse order (joined or not).
+void PositionWrapper::applyScatter(int index, ScanRecord& record) const
+{
+    const DelayWrapper& low = averages[index].low;
+    const QVector<HarmonicSpectrum> frames = averagedSpectra(Band::Low, index);
+    const QVector<IvSamplePair> pairs = ivSamplePairs(low.WaveFormV.constData(), low.WaveFormV.size());
+    const CurveScatter scatter = curveScatter(frames, low.spectrum(), pairs);
+    record.sweepCount = std::max(int(frames.size()), 1);
+    record.stdV = reversed(scatter.stdV);
+    record.stdI = reversed(scatter.stdI);
+}
+
+void PositionWrapper::completeScatter(int index)
+{
+    AveragedEntry& entry = averages[index];
+    if (entry.scatterApplied || !entry.scanRecord())
+        return;
+    applyScatter(index, *entry.scanRecord());
+    entry.scatterApplied = true;
 }

@@ -4,6 +4,17 @@
 #include "acquisition/measuredData.h"
 #include "analysis/PlasmaAnalysis.h"
 
+namespace {
+
+HarmonicResults timeStepHarmonics(const TimeStep& step, const LangmuirSettings& settings)
+{
+    if (step.isAveraged())
+        return averagedHarmonics(step.position, step.index, settings);
+    return frameHarmonics(step.frame, settings);
+}
+
+} // namespace
+
 HarmonicResults frameHarmonics(const DelayWrapper& frame, const LangmuirSettings& settings)
 {
     return analyseHarmonics(frame.spectrum(), settings);
@@ -15,18 +26,26 @@ HarmonicResults averagedHarmonics(const PositionWrapper& position, int index, co
                                     position.averagedSpectra(Band::Low, index), settings);
 }
 
-HarmonicResults timeStepHarmonics(const TimeStep& step, const LangmuirSettings& settings)
-{
-    if (step.averaged && step.averaged->scanRecord())
-        return averagedHarmonics(step.position, step.index, settings);
-    return frameHarmonics(step.frame, settings);
-}
-
 void analyseRecord(ScanRecord& record, HarmonicResults harmonic, const LangmuirSettings& settings)
 {
     analyse(record, settings);
     record.harmonic = std::move(harmonic);
     record.analysed = true;
+}
+
+void analyseAveragedEntry(PositionWrapper& position, int index, const LangmuirSettings& settings)
+{
+    position.completeScatter(index);
+    analyseRecord(*position.averages[index].scanRecord(), averagedHarmonics(position, index, settings), settings);
+}
+
+ScanRecord analysedCopy(const TimeStep& step, const LangmuirSettings& settings)
+{
+    ScanRecord record = *step.scanRecord();
+    if (step.isAveraged())
+        step.position.applyScatter(step.index, record);
+    analyseRecord(record, timeStepHarmonics(step, settings), settings);
+    return record;
 }
 
 bool analysePendingTimeSteps(measuredData& data, const LangmuirSettings& settings, const QDeadlineTimer& deadline)
@@ -39,7 +58,11 @@ bool analysePendingTimeSteps(measuredData& data, const LangmuirSettings& setting
                 continue;
             if (deadline.hasExpired())
                 return false;
-            analyseRecord(*record, timeStepHarmonics(timeStep(position, d), settings), settings);
+            const TimeStep step = timeStep(position, d);
+            if (step.isAveraged())
+                analyseAveragedEntry(position, d, settings);
+            else
+                analyseRecord(*record, frameHarmonics(step.frame, settings), settings);
         }
     }
     return true;

@@ -20,12 +20,17 @@ HarmonicResults frameHarmonics(const DelayWrapper& frame, const LangmuirSettings
 // low-band frames averaged into it.
 HarmonicResults averagedHarmonics(const PositionWrapper& position, int index, const LangmuirSettings& settings);
 
-// The harmonic analysis of a time step: of its averaged entry, or of its frame.
-HarmonicResults timeStepHarmonics(const TimeStep& step, const LangmuirSettings& settings);
-
 // Both analyses of a record: the IV analysis into its results and error text,
 // `harmonic` beside them; the record counts as analysed afterwards.
 void analyseRecord(ScanRecord& record, HarmonicResults harmonic, const LangmuirSettings& settings);
+
+// Both analyses of averaged entry `index` into its record, which first gets
+// the scatter of the scans averaged (for the errors).
+void analyseAveragedEntry(PositionWrapper& position, int index, const LangmuirSettings& settings);
+
+// Both analyses of a time step on a copy of its record (which must have one),
+// for readers that leave the session as it is.
+ScanRecord analysedCopy(const TimeStep& step, const LangmuirSettings& settings);
 
 // Analyses, in order, the records of time steps that have not been analysed,
 // until the deadline has passed. Returns whether none is left unanalysed.

@@ -2,7 +2,7 @@
 
 const ScanRecord* TimeStep::scanRecord() const
 {
-    if (averaged && averaged->scanRecord())
+    if (isAveraged())
         return averaged->scanRecord();
     return frame.scanRecord ? &*frame.scanRecord : nullptr;
 }

@@ -16,6 +16,9 @@ struct TimeStep
 
     double delay() const { return double(frame.delay); } // averaged wrappers carry no delay of their own
 
+    // The step is the averaged entry's (which has a record).
+    bool isAveraged() const { return averaged && averaged->scanRecord(); }
+
     // The record the window analyses for this time step; null when there is none.
     const ScanRecord* scanRecord() const;
 

@@ -68,11 +68,9 @@ QVector<PlasmaParameterRow> plasmaParameterRows(const measuredData& data, const 
     QVector<PlasmaParameterRow> rows;
     for (const PositionWrapper& position : data.positions) {
         forEachTimeStep(position, [&](const TimeStep& step) {
-            const ScanRecord* record = step.scanRecord();
-            if (!record)
+            if (!step.scanRecord())
                 return;
-            ScanRecord scan = *record;
-            analyseRecord(scan, timeStepHarmonics(step, settings), settings);
+            const ScanRecord scan = analysedCopy(step, settings);
             rows.append(
                 PlasmaParameterRow{position.position, step.delay(), scan.parameters, scan.errorText, scan.harmonic});
         });

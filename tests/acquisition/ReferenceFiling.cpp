@@ -360,8 +360,9 @@ QString wrapperDifference(const QString& where, const DelayWrapper& a, const Wra
     return recordDifference(where, *a.scanRecord, b.record);
 }
 
-QString entryDifference(const QString& where, const AveragedEntry& a, const Entry& b)
+QString entryDifference(const QString& where, const PositionWrapper& position, int index, const Entry& b)
 {
+    const AveragedEntry& a = position.averages[index];
     const QVector<double> va[] = {a.low.VR, a.low.Vi, a.low.Ir, a.low.Ii, a.high.VR, a.high.Vi, a.high.Ir,
                                   a.high.Ii, a.low.WaveFormV, a.low.WaveFormI, a.high.WaveFormV,
                                   a.high.WaveFormI, a.low.VIx, a.low.VIy, a.high.VIx, a.high.VIy,
@@ -376,7 +377,10 @@ QString entryDifference(const QString& where, const AveragedEntry& a, const Entr
     }
     if (!a.scanRecord())
         return where + ": no scan record";
-    return recordDifference(where, *a.scanRecord(), b.record);
+    // The record as the analysis gets it.
+    ScanRecord record = *a.scanRecord();
+    position.applyScatter(index, record);
+    return recordDifference(where, record, b.record);
 }
 
 } // namespace
@@ -414,7 +418,7 @@ QString difference(const measuredData& model, const Model& ref)
         if (a.averages.size() != b.averages.size())
             return QString("%1: %2 averaged entries, expected %3").arg(at).arg(a.averages.size()).arg(b.averages.size());
         for (int d = 0; d < b.averages.size(); ++d) {
-            const QString diff = entryDifference(QString("%1 average %2").arg(at).arg(d), a.averages[d], b.averages[d]);
+            const QString diff = entryDifference(QString("%1 average %2").arg(at).arg(d), a, d, b.averages[d]);
             if (!diff.isEmpty())
                 return diff;
         }

@@ -98,6 +98,7 @@ private slots:
                 frames[f].Vi[k] += 0.02 * std::cos(0.9 * f + 1.1 * k);
             }
         fileBoth(model, ref, frames, "averaged");
+        model.positions[0].completeScatter(0);
         QCOMPARE(model.positions[0].averages[0].scanRecord()->sweepCount, 39);
     }
 };

@@ -439,6 +439,8 @@ private slots:
         // session had it before saving: the same to the rounding of the
         // harmonics to six digits (volts: about 1e-4 V, currents: 1e-8 A), by
         // which a point's current may come from the neighbour of a sample.
+        data.positions[0].completeScatter(1);
+        loaded.positions[0].completeScatter(1);
         const ScanRecord& before = *data.positions[0].averages[1].scanRecord();
         const ScanRecord& after = *loaded.positions[0].averages[1].scanRecord();
         QCOMPARE(before.sweepCount, 2);
