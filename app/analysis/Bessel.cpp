@@ -7,12 +7,12 @@
 // far above the highest one wanted, normalised with the generating function
 // at t = 1: I_0(x) + 2·sum_{k>=1} I_k(x) = exp(x). The normalisation gives the
 // scaled values directly, without evaluating exp(x). The start lies where the
-// terms have fallen below double precision: I_k/I_0 goes as exp(-k²/2x) for
-// large x and as (x/2)^k/k! for small x.
+// terms have fallen far below double precision: I_k/I_0 goes as exp(-k²/2x)
+// for large x, below 1e-17 from k = 9·sqrt(x), and as (x/2)^k/k! for small x.
 void scaledBesselI(double x, int orders, double* out)
 {
     constexpr double rescaleAbove = 1e200;
-    const int start = 2 * (orders + 16 + int(std::sqrt(40.0 * x)));
+    const int start = orders + 24 + int(10.0 * std::sqrt(x));
     std::fill(out, out + orders, 0.0);
     double above = 0.0; // I_{k+1}
     double current = 1.0; // I_k, arbitrary scale

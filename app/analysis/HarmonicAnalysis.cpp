@@ -15,10 +15,12 @@ constexpr double sqrt2 = 1.4142135623730951;
 // The temperature is searched for between kTe = 1000·V0 and V0/1000.
 constexpr double lowestX = 1e-3;
 constexpr double highestX = 1e3;
-// The misfit is first scanned on this many points, equally spaced in ln x,
-// then refined around the best of them.
-constexpr int searchGridPoints = 61;
+// The misfit is first scanned on this many points, equally spaced in ln x
+// (a factor of 1.6 apart), then refined around the best of them until x is
+// known to 1e-10.
+constexpr int searchGridPoints = 31;
 constexpr int refinementSteps = 100;
+constexpr double refinedWidth = 1e-10;
 // A harmonic counts while its in-phase part exceeds this many times the noise.
 constexpr double noiseMultiple = 3.0;
 constexpr int fewestFittedHarmonics = 3;
@@ -142,7 +144,7 @@ private:
         const double ratio = (std::sqrt(5.0) - 1) / 2;
         double u = b - ratio * (b - a), v = a + ratio * (b - a);
         double fu = misfit(std::exp(u)), fv = misfit(std::exp(v));
-        for (int i = 0; i < refinementSteps && b - a > 1e-12; ++i) {
+        for (int i = 0; i < refinementSteps && b - a > refinedWidth; ++i) {
             if (fu < fv) {
                 b = v;
                 v = u;
