@@ -3,6 +3,7 @@
 #include "AboutDialog.h"
 #include "BuildInfo.h"
 #include "Logger.h"
+#include "UserGuide.h"
 #include "analysis/EEDF_Dialog.h"
 #include "analysis/LangmuirSettingsWidget.h"
 #include "config/ConfigParamPanel.h"
@@ -52,7 +53,6 @@ namespace {
 const char* const kTranslationContext = "MainWinClass";
 const QString kSessionFilter = QStringLiteral("Langmuir Data Files (*.ldf);;All Files (*.*)");
 const QString kExportFilter = QStringLiteral("Spread Sheet Documents (*.csv)");
-const QString kUserGuide = QStringLiteral("Orvel User Guide.pdf");
 
 // Decoration: two lines in the maker's colour framing the session area, and
 // the maker's logo at the top right.
@@ -137,6 +137,8 @@ MainWin::~MainWin()
     // The hidden current session has no sub-window to take it along.
     if (m_currentSession && !subWindowOf(m_currentSession))
         delete m_currentSession;
+    for (const QPointer<QMdiSubWindow>& closed : qAsConst(m_closedWindows))
+        delete closed.data();
 }
 
 void MainWin::setDialogProvider(DialogProvider* dialogs)
@@ -481,6 +483,8 @@ void MainWin::closeSession(PlotManager* session)
     applyAreaRules();
     window->deleteLater();
     session->deleteLater();
+    m_closedWindows.removeAll(nullptr);
+    m_closedWindows.append(window);
     setWidgetStates();
 }
 
@@ -709,13 +713,17 @@ void MainWin::railPositionUpdate(double mm)
 
 void MainWin::help()
 {
-    const QString guide = QCoreApplication::applicationDirPath() + QLatin1Char('/') + kUserGuide;
-    if (QFileInfo::exists(guide)) {
-        m_dialogs->openUrl(QUrl::fromLocalFile(guide));
+    const QString guide = userGuideFile();
+    if (guide.isEmpty()) {
+        m_dialogs->warning(this, QStringLiteral("Opening Manual"),
+                           QStringLiteral("Unable to find help file\nPlease check install folder."));
         return;
     }
-    m_dialogs->warning(this, QStringLiteral("Opening Manual"),
-                       QStringLiteral("Unable to find help file\nPlease check install folder."));
+    // Without a desktop handler for PDF files nothing would open: say where
+    // the guide is instead of doing nothing.
+    if (!m_dialogs->openUrl(QUrl::fromLocalFile(guide)))
+        m_dialogs->warning(this, QStringLiteral("Opening Manual"),
+                           QStringLiteral("No program to show PDF files was found.\nThe user guide is the file:\n%1").arg(guide));
 }
 
 void MainWin::about()

@@ -147,6 +147,7 @@ private:
     PlotManager* acquiringSession() const;
     bool startScan(PlotManager& session);
     bool prepareDrive(const ConfigParam& config);
+    void fileFramesOfStoppedScans(PlotManager& session);
     void discardStaleFrames();
     void launchWorker(ScanHandler* worker, const ConfigParam& config);
     void requestScanStop();
@@ -219,4 +220,7 @@ private:
     QList<WorkerRun> m_workerRuns;
     // The session the running scan feeds.
     QPointer<PlotManager> m_scanSession;
+    // Sub-windows of closed sessions, deleted once the event loop runs again;
+    // the program may end before that, and their panels must still save.
+    QList<QPointer<QMdiSubWindow>> m_closedWindows;
 };

@@ -248,12 +248,12 @@ void MainWin::scan()
     }
     if (!hasSubWindow())
         createSession();
-    PlotManager* session = m_currentSession;
+    // The start may let events run, in which the session can be closed.
+    const QPointer<PlotManager> session = m_currentSession;
     m_actionScan->setEnabled(false);
     session->scanEnabled(false);
     Logger::instance(this)->append(QStringLiteral("Starting new scan at %1")
                                        .arg(QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm:ss"))));
-    session->prepareForNewScan();
 
     const int status = m_sensor->updateStatus();
     if (status == 'I') {
@@ -263,26 +263,32 @@ void MainWin::scan()
         m_dialogs->warning(this, kNotReadyTitle, sensorNotReadyText(status));
     }
     m_actionScan->setChecked(false);
-    session->scanToggled(false);
+    if (session)
+        session->scanToggled(false);
 }
 
+// The session's data are discarded only once nothing stands in the way of the
+// scan: not a configuration that cannot start, not the operator's answer
+// about unsaved data, not the drive.
 bool MainWin::startScan(PlotManager& session)
 {
-    ConfigParam& config = session.config();
-    config = session.configPanel()->configParam;
+    ConfigParam config = session.configPanel()->configParam;
     const ScanStart start = scanStartFor(config);
     if (!start.problem.isEmpty()) {
         m_dialogs->warning(this, kScanNotStartedTitle, start.problem);
         return false;
     }
     const QPointer<PlotManager> guard(&session);
-    if (!prepareDrive(config))
+    fileFramesOfStoppedScans(session);
+    // The prompt and the drive's move let events run: the user may have
+    // disconnected or closed the session meanwhile.
+    if (!session.mayDiscardScans() || !guard || !m_sensor)
         return false;
-    // The drive's move lets events run: the user may have disconnected or
-    // closed the session meanwhile.
-    if (!guard || !m_sensor)
+    if (!prepareDrive(config) || !guard || !m_sensor)
         return false;
 
+    session.prepareForNewScan();
+    session.config() = config;
     discardStaleFrames();
     sendModeFrame(*m_sensor, start);
     statusBar()->showMessage(QStringLiteral("Scanning"));
@@ -292,7 +298,9 @@ bool MainWin::startScan(PlotManager& session)
     settings.setLangmuirSettings();
     applyScanConfigToAnalysis(config, settings);
 
-    auto* worker = new ScanHandler(m_sensor.get(), &session, start.timeResolved, start.scans, start.lastDelay,
+    // The frames go to the session through launchWorker, tagged with the new
+    // acquisition.
+    auto* worker = new ScanHandler(m_sensor.get(), nullptr, start.timeResolved, start.scans, start.lastDelay,
                                    config.dataScanRunParam.integrationTime);
     if (config.spatParam.bUseSpatScan)
         worker->setSpatial(config.linearDrive, config.spatParam.start, config.spatParam.step, config.spatParam.end);
@@ -303,6 +311,16 @@ bool MainWin::startScan(PlotManager& session)
     m_actionScan->setEnabled(true);
     session.scanEnabled(true);
     return true;
+}
+
+// Workers that were told to stop end within one poll. Waiting for them keeps
+// them from taking frames of the next scan from the sensor, and the frames
+// they had sent are filed into the session's acquisition they belong to,
+// before it is saved or discarded.
+void MainWin::fileFramesOfStoppedScans(PlotManager& session)
+{
+    waitForWorkers();
+    QCoreApplication::sendPostedEvents(&session, QEvent::MetaCall);
 }
 
 // A spatial scan starts with the drive at its first position.
@@ -346,6 +364,13 @@ void MainWin::launchWorker(ScanHandler* worker, const ConfigParam& config)
 {
     auto* thread = new QThread;
     worker->moveToThread(thread);
+    registerScanResultType();
+    PlotManager* session = m_scanSession;
+    const int acquisition = session->acquisition();
+    connect(
+        worker, &ScanHandler::dataUpdate, session,
+        [session, acquisition](const scanResult& frame) { session->acquisitionUpdate(acquisition, frame); },
+        Qt::QueuedConnection);
     connect(thread, &QThread::started, worker, &ScanHandler::process);
     connect(worker, &ScanHandler::sensorDisconnection, this, &MainWin::sensorDisconnected);
     connect(worker, &ScanHandler::done, thread, &QThread::quit);

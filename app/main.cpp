@@ -1,39 +1,39 @@
+#include "ApplicationSetup.h"
 #include "BuildInfo.h"
 #include "CommandLine.h"
 #include "MainWin.h"
-#include "resources/Resources.h"
 
 #include <QApplication>
-#include <QIcon>
-#include <QLoggingCategory>
 #include <QTimer>
+
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
-// The scan worker notes every poll of the sensor and the analysis every step
-// of every curve it analyses: hundreds of lines a second while a scan runs,
-// which would bury anything worth reading on the terminal. The GUI shows
-// warnings and worse; QT_LOGGING_RULES (which takes precedence over these
-// rules), e.g. "*.debug=true" or "orvel.analysis.debug=true", brings the
-// diagnostics back.
-void quietDiagnostics()
+// "--version" is answered before the toolkit looks for a display, so that any
+// installed copy can be asked from a terminal or a script without one.
+bool printedVersion(int argc, char* argv[])
 {
-    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("Orvel %s\n", qPrintable(BuildInfo::versionNumber()));
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    if (printedVersion(argc, argv))
+        return 0;
     QApplication app(argc, argv);
-    BuildInfo::registerApplication();
-    QCoreApplication::setOrganizationDomain(QStringLiteral("brisvane.example"));
-    quietDiagnostics();
+    setUpOrvelApplication();
 
     const QString sessionFile = sessionFileArgument(QCoreApplication::arguments().mid(1));
-
-    loadOrvelResources();
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/Zund.png")));
 
     MainWin window;
     window.show();

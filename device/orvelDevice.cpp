@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +22,9 @@ namespace {
 
 // A reception pass reads until more than this many bytes are held.
 constexpr int rxHighWater = 999;
+
+// How long opening waits at most for a sensor left streaming to fall silent.
+constexpr std::chrono::milliseconds drainLimit{1000};
 
 using SerialBuffer = char[sizeof device_item::serial];
 
@@ -125,15 +129,40 @@ bool orvelDevice::setupDevice()
     return usbHandle->claimInterface(0) >= 0;
 }
 
+// A sensor that a program closed in the middle of a scan, or that outlived a
+// crashed one, is still streaming, and the first bytes it holds may be the
+// rest of a frame that the last read cut: read as a frame start they would
+// swallow the info reply. The end frame stops it, and what it still sends is
+// read and dropped before it is asked for its identity.
 bool orvelDevice::initialise()
 {
     endCommand();
+    if (!drainStream())
+        return false;
     sendFrame(infoRequestFrame());
     sendFrame(statusRequestFrame());
     if (getData() < 0)
         return false;
     std::lock_guard<std::mutex> guard(readLock);
     return infoReceived;
+}
+
+// Reads until a read finds nothing within the read timeout, or the time
+// allowed has passed (a sensor that goes on sending is then left to the info
+// exchange that follows). False on a read error.
+bool orvelDevice::drainStream()
+{
+    std::lock_guard<std::mutex> guard(readLock);
+    const auto deadline = std::chrono::steady_clock::now() + drainLimit;
+    char dropped[readRequestSize];
+    while (std::chrono::steady_clock::now() < deadline) {
+        const int result = usbHandle->bulkRead(replyEndpoint, dropped, readRequestSize, readTimeout);
+        if (result == -ETIMEDOUT)
+            return true;
+        if (result < 0)
+            return false;
+    }
+    return true;
 }
 
 bool orvelDevice::write(char* data, unsigned length)

@@ -93,6 +93,7 @@ private:
 
     bool setupDevice();
     bool initialise();
+    bool drainStream();
     bool sendFrame(std::array<unsigned char, 32> frame);
     int poll_device();
     bool getPacket(unsigned char* out, int& length);

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing, fuzzing and running Orvel
-# need. Idempotent: when everything is present it returns at once.
+# Installs the Debian packages that building, testing, fuzzing, packaging and
+# running Orvel need (dpkg-dev and file make the package; desktop-file-utils,
+# shared-mime-info and poppler-utils check it, its desktop files and the user
+# guide).
+# Idempotent: when everything is present it returns at once.
 set -euo pipefail
 
 packages=(
@@ -9,6 +12,7 @@ packages=(
   libusb-dev
   socat xvfb xauth fonts-dejavu-core
   clang libclang-rt-14-dev
+  dpkg-dev file desktop-file-utils shared-mime-info poppler-utils
 )
 
 missing=()

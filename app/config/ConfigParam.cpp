@@ -177,6 +177,25 @@ void fromMapText(const QString& text, QString& value)
 
 } // namespace
 
+namespace {
+
+QVariantList storedValues(const ConfigParam& config)
+{
+    QVariantList values;
+    forEachField(config, [&](const FieldKey& key, const auto& value, auto) {
+        if (key.stores & SettingsStore)
+            values.append(QVariant::fromValue(value));
+    });
+    return values;
+}
+
+} // namespace
+
+bool ConfigParam::sameStoredSettings(const ConfigParam& other) const
+{
+    return storedValues(*this) == storedValues(other);
+}
+
 void ConfigParam::saveSettings() const
 {
     QSettings settings;

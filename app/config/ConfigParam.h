@@ -70,6 +70,8 @@ public:
     // organisation and application names must have been set beforehand.
     virtual void saveSettings() const;
     virtual void loadSettings();
+    // Whether saveSettings() would store the same values for both records.
+    bool sameStoredSettings(const ConfigParam& other) const;
 
     // The 74 entries of the session file's configuration block. Doubles keep
     // six significant digits; a missing or unreadable entry reads as 0 / false.

@@ -3,6 +3,7 @@
 #include "drive/AppliedMotion.h"
 #include "drive/DrivePort.h"
 #include "drive/DriveSettings.h"
+#include "drive/SimulatedDrivePorts.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -151,11 +152,13 @@ ConfigParamPanel::ConfigParamPanel(const ConfigParam& config, QWidget* parent)
 
     fillPortList();
     setDriveControlsEnabled(false);
+    m_givenConfig = configParam;
 }
 
 ConfigParamPanel::~ConfigParamPanel()
 {
-    configParam.saveSettings();
+    if (!configParam.sameStoredSettings(m_givenConfig))
+        configParam.saveSettings();
     // A homing or move started here still waits inside the drive (the panel went
     // away during that wait): the drive must outlive the wait, which now ends at
     // once and stops the motion; runDriveOperation deletes it then. Otherwise the
@@ -219,9 +222,14 @@ QWidget* ConfigParamPanel::buildSpatialPage()
     auto* grid = new QGridLayout(drive);
     portList = new QComboBox;
     // Editable: pseudo-terminals and some adapters are not in the system's list,
-    // so the operator may type a device path.
+    // so the operator may type a device path; wide enough to show one whole.
     portList->setEditable(true);
     portList->setInsertPolicy(QComboBox::NoInsert);
+    portList->setMinimumContentsLength(30);
+    portList->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    portList->lineEdit()->setPlaceholderText("or type a device path");
+    portList->setToolTip("A serial port of this computer, a running simulated drive (orvel-simdrive), "
+                         "or the path of a serial device typed here, e.g. /dev/ttyUSB0.");
     initializeDrive = new QPushButton("Initialize Linear Drive");
     grid->addWidget(new QLabel("Choose Interface :"), 0, 0);
     grid->addWidget(portList, 0, 1);
@@ -689,28 +697,39 @@ void ConfigParamPanel::closeEvent(QCloseEvent* event)
     QWidget::closeEvent(event);
 }
 
-// The system's ports in the order reported, with the stored port selected when
-// it is still there; a stored device path that the system does not list (a
-// pseudo-terminal) is offered again while it exists.
+// The system's ports in the order reported, then the simulated drives running
+// now (marked as such), with the stored port selected when it is still there;
+// a stored device path that neither lists (a pseudo-terminal) is offered again
+// while it exists. Each entry carries the name the port is opened by.
 void ConfigParamPanel::fillPortList()
 {
     const QString stored = DriveSettings::comPort();
     portList->clear();
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
-        portList->addItem(info.portName());
-    int selected = portList->findText(stored, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        portList->addItem(info.portName(), info.portName());
+    for (const QString& pseudoTerminal : SimulatedDrivePorts::running())
+        portList->addItem(pseudoTerminal + " (simulated drive)", pseudoTerminal);
+    int selected = portList->findData(stored);
     if (selected < 0 && isExistingDevicePath(stored)) {
-        portList->addItem(stored);
+        portList->addItem(stored, stored);
         selected = portList->count() - 1;
     }
     portList->setCurrentIndex(qMax(selected, 0));
+}
+
+// The port of the entry shown, or the name or path the operator typed.
+QString ConfigParamPanel::selectedPortName() const
+{
+    const QString shown = portList->currentText().trimmed();
+    const int entry = portList->findText(shown, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    return entry >= 0 ? portList->itemData(entry).toString() : shown;
 }
 
 // An empty list has nothing to remember; keeping the stored name lets the port
 // be found again when its adapter is plugged back in.
 void ConfigParamPanel::storeSelectedPort() const
 {
-    const QString name = portList->currentText().trimmed();
+    const QString name = selectedPortName();
     if (!name.isEmpty())
         DriveSettings::setComPort(name);
 }
@@ -718,7 +737,7 @@ void ConfigParamPanel::storeSelectedPort() const
 void ConfigParamPanel::initializeLinearDrive()
 {
     retireDrive();
-    const QString portName = portList->currentText().trimmed();
+    const QString portName = selectedPortName();
     QString error;
     std::unique_ptr<QSerialPort> port = openDrivePort(portName, &error);
     if (!port) {

@@ -101,6 +101,12 @@ private slots:
     void drivePositionUpdated(double position);
 
 private:
+    // The record as the panel first held it (the one given, within the
+    // controls' ranges): the record is saved when the panel goes only if it
+    // changed since, so that an untouched panel going last never overwrites
+    // what another one saved.
+    ConfigParam m_givenConfig;
+
     QWidget* buildAcquisitionPage();
     QWidget* buildSpatialPage();
     QWidget* buildVoltagesPage();
@@ -118,6 +124,7 @@ private:
     void readBackTimeResolvedSettings();
 
     void fillPortList();
+    QString selectedPortName() const;
     void storeSelectedPort() const;
     void retireDrive();
     void setDriveControlsEnabled(bool enabled);

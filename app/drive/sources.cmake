@@ -10,4 +10,6 @@ list(APPEND ORVEL_DRIVE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/DriveSettings.h
   ${CMAKE_CURRENT_LIST_DIR}/LinearDrive.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LinearDrive.h
+  ${CMAKE_CURRENT_LIST_DIR}/SimulatedDrivePorts.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SimulatedDrivePorts.h
 )

@@ -454,21 +454,30 @@ void PlotManager::closeEvent(QCloseEvent* event)
 
 bool PlotManager::confirmClose()
 {
-    if (!hasUnsavedChanges()) {
-        m_recovery->remove();
-        return true;
-    }
+    if (hasUnsavedChanges() && !askToSaveChanges())
+        return false;
+    // Saved, or the operator chose to drop the session, and its recovery copy.
+    m_recovery->remove();
+    return true;
+}
+
+bool PlotManager::mayDiscardScans()
+{
+    return !holdsScan() || !hasUnsavedChanges() || askToSaveChanges();
+}
+
+// True once nothing would be lost: saved, or discarding was chosen.
+bool PlotManager::askToSaveChanges()
+{
     const QMessageBox::StandardButton answer = m_dialogs->askToSaveChanges(
         this, QStringLiteral("Session : '%1' has been modified.").arg(windowTitle()),
         QStringLiteral("Do you want to save changes?"));
     switch (answer) {
     case QMessageBox::Save:
-        // A save that fails or is cancelled keeps the session open rather
-        // than dropping its data.
+        // A save that fails or is cancelled keeps the session rather than
+        // dropping its data.
         return save();
     case QMessageBox::Discard:
-        // The operator chose to drop the session, and its recovery copy.
-        m_recovery->remove();
         return true;
     default:
         return false;
@@ -515,6 +524,12 @@ void PlotManager::unsetBaseLevel()
 
 // ---------------------------------------------------------------- acquisition
 
+void PlotManager::acquisitionUpdate(int acquisition, const scanResult& frame)
+{
+    if (acquisition == m_acquisition)
+        dataUpdate(frame);
+}
+
 void PlotManager::dataUpdate(const scanResult& frame)
 {
     if (!m_data.add(frame))
@@ -549,6 +564,7 @@ void PlotManager::scheduleRefresh()
 
 void PlotManager::prepareForNewScan()
 {
+    ++m_acquisition;
     m_refreshTimer.stop();
     m_data.positions.clear();
     m_data.fileName.clear();

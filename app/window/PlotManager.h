@@ -99,9 +99,17 @@ public:
     bool loadBaseLevel(const QString& fileName);
     void unsetBaseLevel();
 
-    // Run by the scan control before every scan start: the session's data are
-    // discarded and the display emptied.
+    // Whether a new scan may discard what the session holds: at once when it
+    // holds no scan data that are not saved; otherwise the operator is asked
+    // as at closing (Save, Discard, Cancel), and false on Cancel or when the
+    // save did not happen.
+    bool mayDiscardScans();
+    // Run by the scan control once a scan really starts: the session's data
+    // are discarded, the display emptied, and a new acquisition begins.
     void prepareForNewScan();
+    // The acquisition the session files frames of; every scan start begins a
+    // new one.
+    int acquisition() const { return m_acquisition; }
 
     // At least one position is held.
     bool holdsScan() const { return !m_data.positions.isEmpty(); }
@@ -145,6 +153,10 @@ public slots:
     void displayTrend();
     void replotTrendData();
     void dataUpdate(const scanResult& frame);
+    // A frame of acquisition `acquisition`: filed only while that is the
+    // session's current one, so that frames a stopped worker still had on
+    // their way never reach the next scan.
+    void acquisitionUpdate(int acquisition, const scanResult& frame);
     void harmValueChanged(int harmonics);
     void scanToggled(bool checked);
     void scanEnabled(bool enabled);
@@ -177,6 +189,7 @@ private:
     bool writeSessionFile(const QString& target);
     void markSaved(const QString& target);
     bool confirmClose();
+    bool askToSaveChanges();
     bool openForReading(QFile& file);
     void showLoadedSession();
     SessionContents recoveryContents() const;
@@ -234,6 +247,7 @@ private:
     bool m_scanning = false;
     bool m_modified = false;
     bool m_connected = false;
+    int m_acquisition = 0;
     int m_trendIndex;
     // Analysis text of the last frame analysed at each position index.
     QHash<int, QString> m_alerts;

@@ -34,6 +34,7 @@ public:
     // Runs on each modal dialog; the default presses OK.
     std::function<int(QDialog&)> onDialog = [](QDialog& dialog) { return pressOk(dialog); };
     QList<QUrl> openedUrls;
+    bool desktopOpensUrls = true; // whether the desktop has a handler for them
 
     static int pressOk(QDialog& dialog)
     {
@@ -74,7 +75,7 @@ public:
     bool openUrl(const QUrl& url) override
     {
         openedUrls.append(url);
-        return true;
+        return desktopOpensUrls;
     }
     QString openFileName(QWidget*, const QString&, const QString&, const QString&) override
     {

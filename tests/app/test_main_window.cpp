@@ -53,6 +53,11 @@ void feed(PlotManager* session, const QVector<scanResult>& all)
         session->dataUpdate(f);
 }
 
+bool writeEmptyFile(const QString& fileName)
+{
+    return QFile(fileName).open(QIODevice::WriteOnly);
+}
+
 QByteArray contents(const QString& fileName)
 {
     QFile file(fileName);
@@ -318,6 +323,43 @@ private slots:
         QCOMPARE(window->createSession(), fresh);
         QCOMPARE(fresh->windowTitle(), QStringLiteral("Session 2"));
         QCOMPARE(window->openSessionCount(), 1);
+    }
+
+    // File → Exit ends the program without another turn of the event loop:
+    // the panel of every session still goes, and saves what was changed in it,
+    // and an untouched panel going after it overwrites nothing.
+    void aChangedConfigurationSurvivesExit_data()
+    {
+        QTest::addColumn<bool>("unsaved");
+        QTest::addColumn<bool>("closedBefore");
+        QTest::newRow("nothing to save") << false << false;
+        QTest::newRow("discarded at the prompt") << true << false;
+        QTest::newRow("session closed before") << false << true;
+    }
+
+    void aChangedConfigurationSurvivesExit()
+    {
+        QFETCH(bool, unsaved);
+        QFETCH(bool, closedBefore);
+        auto window = makeWindow();
+        PlotManager* session = window->createSession();
+        if (unsaved)
+            feed(session, frames(1, 1));
+        dialogs.closeAnswers = {QMessageBox::Discard};
+        session->configPanel()->configParam.dataScanRunScans = 7;
+        if (closedBefore) {
+            QPointer<PlotManager> closed(session);
+            QVERIFY(subWindowOf(*window, session)->close());
+            QTRY_VERIFY(closed.isNull());
+        }
+        action(*window, "actionExit")->trigger();
+        QVERIFY(!window->isVisible());
+        QCOMPARE(window->openSessionCount(), 0);
+        window.reset();
+        ConfigParam stored;
+        stored.loadSettings();
+        QCOMPARE(stored.dataScanRunScans, 7u);
+        QCOMPARE(dialogs.texts("prompt").size(), unsaved ? 1 : 0);
     }
 
     void advancedModeToggledTwice()
@@ -719,13 +761,29 @@ private slots:
         action(*window, "actionHelp")->trigger();
         QCOMPARE(dialogs.texts("warning"), QStringList{"Opening Manual|Unable to find help file\nPlease check install folder."});
 
-        const QString guide = QCoreApplication::applicationDirPath() + QStringLiteral("/Orvel User Guide.pdf");
-        QFile pdf(guide);
-        QVERIFY(pdf.open(QIODevice::WriteOnly));
-        pdf.close();
+        // Installed, the guide is in share/orvel beside the program's folder;
+        // one in the program's folder (the build tree) comes first, and a
+        // folder of that name is no guide.
+        const QDir programFolder(QCoreApplication::applicationDirPath());
+        const QString inProgramFolder = programFolder.filePath(QStringLiteral("Orvel User Guide.pdf"));
+        QVERIFY(programFolder.mkpath(QStringLiteral("../share/orvel")));
+        const QString installed =
+            QDir::cleanPath(programFolder.filePath(QStringLiteral("../share/orvel/Orvel User Guide.pdf")));
+        QVERIFY(QDir().mkpath(inProgramFolder));
+        QVERIFY(writeEmptyFile(installed));
         action(*window, "actionHelp")->trigger();
-        QFile::remove(guide);
-        QCOMPARE(dialogs.openedUrls, QList<QUrl>{QUrl::fromLocalFile(guide)});
+        QVERIFY(QDir().rmdir(inProgramFolder));
+        QVERIFY(writeEmptyFile(inProgramFolder));
+        action(*window, "actionHelp")->trigger();
+        QCOMPARE(dialogs.openedUrls, QList<QUrl>({QUrl::fromLocalFile(installed), QUrl::fromLocalFile(inProgramFolder)}));
+
+        // Without a handler for PDF files the operator is told where the guide is.
+        dialogs.desktopOpensUrls = false;
+        action(*window, "actionHelp")->trigger();
+        QFile::remove(inProgramFolder);
+        QFile::remove(installed);
+        QCOMPARE(dialogs.texts("warning").last(), "Opening Manual|No program to show PDF files was found.\n"
+                                                  "The user guide is the file:\n" + inProgramFolder);
 
         QStringList aboutTexts;
         dialogs.onDialog = [&aboutTexts](QDialog& dialog) {

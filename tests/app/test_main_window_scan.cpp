@@ -294,8 +294,10 @@ private slots:
         QCOMPARE(scanButtonText(session), QStringLiteral("Start Scan"));
         QTRY_VERIFY(!action(*window, "actionScan")->isChecked());
 
-        // Started again from the session's own button, then the sensor is
+        // Started again from the session's own button (the frames of the
+        // first scan are discarded at the prompt), then the sensor is
         // disconnected while the worker still polls it.
+        dialogs.closeAnswers = {QMessageBox::Discard, QMessageBox::Discard};
         session->findChild<QPushButton*>(QStringLiteral("startScanButton"))->click();
         QVERIFY(window->isScanning());
         QTRY_VERIFY(!session->data().positions.isEmpty());
@@ -312,7 +314,8 @@ private slots:
         action(*window, "actionScan")->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(!window->isScanning(), 30000);
         QCOMPARE(session->data().positions[0].scans.size(), 2);
-        QVERIFY(dialogs.messages.isEmpty());
+        QCOMPARE(dialogs.texts("prompt").size(), 2);
+        QCOMPARE(dialogs.messages.size(), 2);
     }
 
     void aLostSensorDisconnectsAndAReplugAcquiresAgain()
@@ -343,16 +346,21 @@ private slots:
         QVERIFY(session->hasUnsavedChanges());
         QVERIFY(dialogs.messages.isEmpty());
 
-        // Plugged in again, the sensor connects and acquires.
+        // Plugged in again, the sensor connects and acquires, once the frames
+        // of the lost scan are saved.
         installPlasmaSensor();
         connectSensor(*window);
         QVERIFY(window->isConnected());
         session->configPanel()->configParam.dataScanRunScans = 2;
+        dialogs.closeAnswers = {QMessageBox::Save};
+        dialogs.saveNames = QStringList{QStringLiteral("lost.ldf")};
         action(*window, "actionScan")->trigger();
+        QVERIFY(QFile::exists(QStringLiteral("lost.ldf")));
         QTRY_VERIFY_WITH_TIMEOUT(!window->isScanning(), 30000);
         QVERIFY(window->isConnected());
         QCOMPARE(session->data().frameCount(), 4);
-        QVERIFY(dialogs.messages.isEmpty());
+        QCOMPARE(dialogs.texts("prompt"), QStringList{"|Session : 'Session 1' has been modified."});
+        QCOMPARE(dialogs.messages.size(), 1);
     }
 
     void garbledAndOversizeFramesAreDroppedAndTheScanGoesOn()
@@ -442,6 +450,86 @@ private slots:
                      QStringLiteral("Scan stopped|The linear drive did not reach the position 10 mm")),
                  qPrintable(dialogs.texts("warning")[0]));
         QCOMPARE(countOf(sensor->receivedFrames(), goFrame()), 1);
+    }
+
+    // A stopped worker may still have frames on their way to the session when
+    // the next scan starts at once: they belong to the stopped scan alone.
+    void aScanStartedRightAfterAStopFilesOnlyItsOwnFrames()
+    {
+        auto sensor = installPlasmaSensor();
+        auto window = makeWindow();
+        connectSensor(*window);
+        PlotManager* session = window->currentSession();
+        ConfigParam& config = session->configPanel()->configParam;
+        config.dataScanRunScans = 5000;
+        action(*window, "actionScan")->trigger();
+        QTRY_VERIFY(!session->data().positions.isEmpty());
+        // The worker goes on reading frames, which wait in this thread's
+        // event queue as long as it does not run.
+        const int filed = session->data().frameCount();
+        QDeadlineTimer deadline(30000);
+        while (sensor->dataFramesSent() < filed + 40 && !deadline.hasExpired())
+            QThread::yieldCurrentThread();
+        QVERIFY(sensor->dataFramesSent() >= filed + 40);
+
+        action(*window, "actionScan")->trigger(); // stop
+        config.dataScanRunScans = 2;
+        dialogs.closeAnswers = {QMessageBox::Discard};
+        action(*window, "actionScan")->trigger();
+        QVERIFY(window->isScanning());
+        QTRY_VERIFY_WITH_TIMEOUT(!window->isScanning(), 30000);
+        const measuredData& data = session->data();
+        QCOMPARE(data.positions.size(), 1);
+        QCOMPARE(data.positions[0].scans.size(), 2);
+        for (const ScanGroup& group : data.positions[0].scans) {
+            QCOMPARE(group.Delays200.size(), 1);
+            QCOMPARE(group.Delays400.size(), 1);
+        }
+        QCOMPARE(dialogs.texts("prompt").size(), 1);
+    }
+
+    // Scan data not saved are dropped only once a scan really starts, and
+    // only when the operator said so.
+    void unsavedScansAreNotDiscardedUnasked()
+    {
+        auto sensor = installScriptedSensor();
+        auto window = makeWindow();
+        connectSensor(*window);
+        PlotManager* session = window->currentSession();
+        scanResult frame;
+        frame.freq = 100000;
+        frame.harmonics = 2;
+        frame.VR[0] = 1;
+        session->dataUpdate(frame);
+        QCOMPARE(session->data().frameCount(), 1);
+
+        // A busy sensor starts nothing and the data stay, without a question.
+        sensor->setStatus('S');
+        action(*window, "actionScan")->trigger();
+        QCOMPARE(dialogs.texts("warning").size(), 1);
+        QCOMPARE(dialogs.texts("prompt"), QStringList());
+        QCOMPARE(session->data().frameCount(), 1);
+
+        // Cancel at the prompt: nothing sent beyond the status query, nothing dropped.
+        sensor->setStatus('I');
+        dialogs.closeAnswers = {QMessageBox::Cancel};
+        std::size_t mark = sensor->receivedFrames().size();
+        action(*window, "actionScan")->trigger();
+        QCOMPARE(dialogs.texts("prompt"), QStringList{"|Session : 'Session 1' has been modified."});
+        QCOMPARE(sentSince(*sensor, mark), std::vector<Frame>{bytes(statusRequestFrame())});
+        QVERIFY(!window->isScanning());
+        QVERIFY(!action(*window, "actionScan")->isChecked());
+        QCOMPARE(scanButtonText(session), QStringLiteral("Start Scan"));
+        QCOMPARE(session->data().frameCount(), 1);
+
+        // Discard: the scan starts on an empty session.
+        dialogs.closeAnswers = {QMessageBox::Discard};
+        mark = sensor->receivedFrames().size();
+        action(*window, "actionScan")->trigger();
+        QCOMPARE(dialogs.texts("prompt").size(), 2);
+        QVERIFY(window->isScanning());
+        QCOMPARE(countOf(sentSince(*sensor, mark), goFrame()), 1);
+        QCOMPARE(session->data().frameCount(), 0);
     }
 
     void aBusySensorIsNotStarted()

@@ -4,6 +4,7 @@
 #include "config/ConfigParamPanel.h"
 #include "drive/DriveSettings.h"
 #include "drive/LinearDrive.h"
+#include "drive/SimulatedDrivePorts.h"
 #include "simdrive/SimulatedDrive.h"
 
 #include <QApplication>
@@ -500,6 +501,25 @@ private slots:
         panel.show();
         QCOMPARE(ports->currentText(), simulated.slavePath());
         QCOMPARE(ports->count(), available.size() + 1);
+
+        // A running simulated drive that registered itself is offered, marked,
+        // after the system's ports; choosing it selects its pseudo-terminal.
+        SimulatedDrive registered;
+        QVERIFY2(registered.start(), qPrintable(registered.errorString()));
+        const SimulatedDriveRegistration registration(registered.slavePath());
+        QVERIFY2(registration.isRegistered(), qPrintable(registration.errorString()));
+        panel.close();
+        panel.show();
+        QCOMPARE(ports->itemText(available.size()), registered.slavePath() + " (simulated drive)");
+        ports->setCurrentIndex(available.size());
+        panel.close();
+        QCOMPARE(DriveSettings::comPort(), registered.slavePath());
+        panel.show();
+        QCOMPARE(ports->count(), available.size() + 1);
+        QCOMPARE(ports->currentText(), registered.slavePath() + " (simulated drive)");
+        // The box shows such a path whole.
+        panel.selectTab(1);
+        QVERIFY(ports->width() >= ports->fontMetrics().horizontalAdvance(ports->currentText()));
 
         // Closing remembers the port shown.
         ports->setEditText("/dev/ttyTyped");

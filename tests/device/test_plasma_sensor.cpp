@@ -8,7 +8,9 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -299,6 +301,46 @@ private slots:
         QVERIFY(int(drain(*device).size()) <= sent);
         QCOMPARE(sensor->dataFramesSent(), sent);
         QVERIFY(sent < 100);
+    }
+
+    // A program that closes the sensor in the middle of a scan (or dies) sends
+    // nothing: the sensor goes on streaming, and what the next program reads
+    // first is the rest of a frame cut by the last read. Opening must bring
+    // the sensor back to a clean state by itself, at the first attempt.
+    void aSensorLeftStreamingOpensAtTheFirstAttempt()
+    {
+        BusScope scope;
+        PlasmaSensorOptions options;
+        options.frameInterval = std::chrono::milliseconds(1);
+        auto sensor = std::make_shared<PlasmaSensor>(options);
+        auto link = scope.bus->addDevice(defaultSimulatedSerial, sensor);
+        auto first = openPlasma(false);
+        QVERIFY(first);
+        QVERIFY(first->modeCommand(5000, 100));
+        QVERIFY(first->goCommand());
+        // The last read of the program ended inside the second frame (277
+        // bytes each); then it closed the sensor.
+        char bytes[300];
+        int taken = 0;
+        while (taken < int(sizeof bytes)) {
+            const int count = link->read(replyEndpoint, bytes + taken, int(sizeof bytes) - taken, 100);
+            QVERIFY(count > 0 || count == -ETIMEDOUT);
+            taken += std::max(count, 0);
+        }
+        first.reset();
+        QCOMPARE(sensor->statusLetter(), 'B');
+
+        StdoutCapture output;
+        auto second = open(defaultSimulatedSerial);
+        const std::string printed = output.text();
+        QVERIFY(second);
+        QCOMPARE(printed, std::string());
+        QCOMPARE(second->updateStatus(), int('I'));
+        QCOMPARE(QByteArray(second->infoText),
+                 QByteArray("SIM0001 V1.4 Brisvane Orvel V2.0 simulated plasma probe PRB0001"));
+        // Nothing of the old scan is left to be taken for a new one.
+        second->setDelays(0);
+        QCOMPARE(receive(*second).result, 0);
     }
 
     void statusQueriesDuringAScanLoseNoFrames()
