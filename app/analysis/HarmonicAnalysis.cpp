@@ -77,7 +77,7 @@ double noiseLevel(const AlignedHarmonics& a)
 }
 
 // Harmonics 2, 3, ... as long as each stands out of the noise.
-int usableHarmonics(const AlignedHarmonics& a)
+int harmonicsAboveNoise(const AlignedHarmonics& a)
 {
     const double floor = noiseMultiple * noiseLevel(a);
     int usable = 0;
@@ -248,7 +248,7 @@ HarmonicResults analyseHarmonics(const HarmonicSpectrum& spectrum, const Langmui
             return failure("harmonics not finite");
     if ((a.count >= 2 && a.inPhase[2] <= 0) || (a.count >= 3 && a.inPhase[3] <= 0))
         return failure("non-positive harmonic ratios");
-    const int usable = usableHarmonics(a);
+    const int usable = harmonicsAboveNoise(a);
     if (usable < fewestFittedHarmonics)
         return failure("fewer than three usable harmonics");
 

@@ -1,7 +1,7 @@
 #include "window/PlotManager.h"
 
-#include "analysis/LangmuirSettingsWidget.h"
 #include "acquisition/TimeStepAnalysis.h"
+#include "analysis/LangmuirSettingsWidget.h"
 #include "config/ConfigParamPanel.h"
 #include "session/ReferenceBaseLevel.h"
 #include "session/SessionFile.h"
@@ -735,6 +735,8 @@ void PlotManager::showAnalysis(int p, const FrameView& frame)
     updateAlertText();
 }
 
+// Records analysed with other settings than the present ones hold stale
+// results: they are all analysed again when needed.
 void PlotManager::noteAnalysisSettings()
 {
     const QMap<QString, QString> settings = settingsSnapshot();
@@ -889,6 +891,7 @@ void PlotManager::showTrends()
 void PlotManager::showIV()
 {
     m_trendTimer.stop();
+    m_trendPending = false;
     m_plots->setTrendView(false);
     m_trendButtons->hide();
     displayCurrentFrame();
@@ -941,17 +944,17 @@ void PlotManager::trend_NiHarmonic()
 void PlotManager::displayTrend()
 {
     noteAnalysisSettings();
-    const bool complete = analysePendingTimeSteps(m_data, *m_settings, QDeadlineTimer(trendSliceMs));
+    m_trendPending = !analysePendingTimeSteps(m_data, *m_settings, QDeadlineTimer(trendSliceMs));
     replotTrendData();
-    if (complete)
-        m_trendTimer.stop();
-    else
+    if (m_trendPending)
         m_trendTimer.start();
+    else
+        m_trendTimer.stop();
 }
 
 bool PlotManager::trendComplete() const
 {
-    return !m_trendTimer.isActive();
+    return m_plots->isTrendView() && !m_trendPending;
 }
 
 void PlotManager::replotTrendData()

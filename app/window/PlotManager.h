@@ -113,7 +113,7 @@ public:
 
     // At least one position is held.
     bool holdsScan() const { return !m_data.positions.isEmpty(); }
-    // The trend view has every time step analysed and plotted.
+    // The trend view is shown with every time step analysed and plotted.
     bool trendComplete() const;
     bool isScanning() const { return m_scanning; }
 
@@ -260,6 +260,7 @@ private:
     QTimer m_refreshTimer;
     QElapsedTimer m_sinceRefresh;
     QTimer m_trendTimer; // continues the trend's analysis
+    bool m_trendPending = false; // time steps are left to analyse for it
     // The analysis settings the records' analyses were made with.
     QMap<QString, QString> m_analysedWith;
 
