@@ -1,6 +1,7 @@
 #pragma once
 
 #include "acquisition/scanResult.h"
+#include "analysis/HarmonicAnalysis.h"
 #include "analysis/ScanRecord.h"
 
 #include <QDateTime>
@@ -34,6 +35,9 @@ public:
     // are left alone: they were synthesised from these harmonics and take no
     // part in the join.
     void combine(const DelayWrapper& other);
+
+    // The four harmonic vectors.
+    HarmonicSpectrum spectrum() const { return {VR, Vi, Ir, Ii}; }
 
     float delay = 0.0f; // microseconds
     double freq = 0.0;  // Hz

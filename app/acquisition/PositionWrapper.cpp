@@ -1,20 +1,12 @@
 #include "acquisition/PositionWrapper.h"
 
+#include "acquisition/CurveScatter.h"
 #include "acquisition/Waveforms.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 namespace {
-
-// VR, Vi, Ir, Ii of one band.
-using HarmonicVectors = std::array<QVector<double>, 4>;
-
-HarmonicVectors harmonicsOf(const DelayWrapper& w)
-{
-    return {w.VR, w.Vi, w.Ir, w.Ii};
-}
 
 // Bit for bit, so that a changed sign of zero is a change too.
 bool sameBits(const QVector<double>& a, const QVector<double>& b)
@@ -22,35 +14,37 @@ bool sameBits(const QVector<double>& a, const QVector<double>& b)
     return a.size() == b.size() && std::memcmp(a.constData(), b.constData(), sizeof(double) * a.size()) == 0;
 }
 
-bool sameHarmonics(const DelayWrapper& w, const HarmonicVectors& h)
+bool sameHarmonics(const DelayWrapper& w, const HarmonicSpectrum& h)
 {
-    return sameBits(w.VR, h[0]) && sameBits(w.Vi, h[1]) && sameBits(w.Ir, h[2]) && sameBits(w.Ii, h[3]);
+    return sameBits(w.VR, h.VR) && sameBits(w.Vi, h.Vi) && sameBits(w.Ir, h.Ir) && sameBits(w.Ii, h.Ii);
 }
 
-// Harmonics of the wrappers at `index` of one band, averaged element by
-// element over every scan group but the last that holds such a wrapper. A
-// wrapper shorter than `count` (only a session file can hold one) adds zeros.
-HarmonicVectors averagedHarmonics(const QVector<ScanGroup>& scans, Band band, int index, int count)
+// The spectra averaged element by element, each vector `count` long. A
+// spectrum shorter than that (only a session file can hold one) adds zeros.
+HarmonicSpectrum averaged(const QVector<HarmonicSpectrum>& spectra, int count)
 {
-    HarmonicVectors sum;
-    for (QVector<double>& v : sum)
-        v.fill(0.0, count);
-    int used = 0;
-    for (int g = 0; g + 1 < scans.size(); ++g) {
-        const QVector<DelayWrapper>& list = scans[g].delays(band);
-        if (index >= list.size())
-            continue;
-        const HarmonicVectors values = harmonicsOf(list[index]);
-        for (int c = 0; c < 4; ++c)
+    HarmonicSpectrum sum;
+    for (QVector<double> HarmonicSpectrum::*part : HarmonicSpectrum::parts) {
+        QVector<double>& total = sum.*part;
+        total.fill(0.0, count);
+        for (const HarmonicSpectrum& s : spectra)
             for (int k = 0; k < count; ++k)
-                sum[c][k] += harmonicValue(values[c], k);
-        ++used;
+                total[k] += harmonicValue(s.*part, k);
+        if (!spectra.isEmpty())
+            for (double& x : total)
+                x /= spectra.size();
     }
-    if (used > 0)
-        for (QVector<double>& v : sum)
-            for (double& x : v)
-                x /= used;
     return sum;
+}
+
+DelayWrapper wrapperOf(HarmonicSpectrum h)
+{
+    return DelayWrapper(std::move(h.VR), std::move(h.Vi), std::move(h.Ir), std::move(h.Ii));
+}
+
+QVector<double> reversed(const QVector<double>& v)
+{
+    return QVector<double>(v.crbegin(), v.crend());
 }
 
 } // namespace
@@ -95,20 +89,56 @@ int PositionWrapper::averagedEntryCount() const
     return std::min(scans.first().Delays200.size(), scans.first().Delays400.size());
 }
 
+QVector<HarmonicSpectrum> PositionWrapper::averagedSpectra(Band band, int index) const
+{
+    QVector<HarmonicSpectrum> spectra;
+    for (int g = 0; g + 1 < scans.size(); ++g) {
+        const QVector<DelayWrapper>& list = scans[g].delays(band);
+        if (index < list.size())
+            spectra.append(list[index].spectrum());
+    }
+    return spectra;
+}
+
 void PositionWrapper::rebuildAverages()
 {
     const int count = averagedEntryCount();
     const int harmonicCount = usableHarmonics(harmonics);
     averages.resize(count);
     for (int d = 0; d < count; ++d) {
-        HarmonicVectors low = averagedHarmonics(scans, Band::Low, d, harmonicCount);
-        HarmonicVectors high = averagedHarmonics(scans, Band::High, d, harmonicCount);
+        const QVector<HarmonicSpectrum> lowScans = averagedSpectra(Band::Low, d);
+        HarmonicSpectrum low = averaged(lowScans, harmonicCount);
+        HarmonicSpectrum high = averaged(averagedSpectra(Band::High, d), harmonicCount);
         AveragedEntry& entry = averages[d];
-        if (entry.scanRecord() && sameHarmonics(entry.low, low) && sameHarmonics(entry.high, high))
+        if (entry.scanRecord() && entry.scansAveraged == lowScans.size() && sameHarmonics(entry.low, low)
+            && sameHarmonics(entry.high, high))
             continue;
-        entry.low = DelayWrapper(std::move(low[0]), std::move(low[1]), std::move(low[2]), std::move(low[3]));
-        entry.high = DelayWrapper(std::move(high[0]), std::move(high[1]), std::move(high[2]), std::move(high[3]));
+        entry.low = wrapperOf(std::move(low));
+        entry.high = wrapperOf(std::move(high));
         entry.low.combine(entry.high);
         entry.high.scanRecord.reset(); // the entry's record is the joined one
+        entry.scansAveraged = lowScans.size();
+        entry.scatterApplied = false;
     }
+}
+
+// The record's points are the low band's curve in reverse order (joined or not).
+void PositionWrapper::applyScatter(int index, ScanRecord& record) const
+{
+    const DelayWrapper& low = averages[index].low;
+    const QVector<HarmonicSpectrum> frames = averagedSpectra(Band::Low, index);
+    const QVector<IvSamplePair> pairs = ivSamplePairs(low.WaveFormV.constData(), low.WaveFormV.size());
+    const CurveScatter scatter = curveScatter(frames, low.spectrum(), pairs);
+    record.sweepCount = std::max(int(frames.size()), 1);
+    record.stdV = reversed(scatter.stdV);
+    record.stdI = reversed(scatter.stdI);
+}
+
+void PositionWrapper::completeScatter(int index)
+{
+    AveragedEntry& entry = averages[index];
+    if (entry.scatterApplied || !entry.scanRecord())
+        return;
+    applyScatter(index, *entry.scanRecord());
+    entry.scatterApplied = true;
 }

@@ -172,14 +172,11 @@ void synthesiseWaveforms(const QVector<double>& VR, const QVector<double>& Vi, c
     time = timeAxis(sampleCount, frequency);
 }
 
-void buildIvCurve(const QVector<double>& V, const QVector<double>& I, QVector<double>& ivV, QVector<double>& ivI)
+QVector<IvSamplePair> ivSamplePairs(const double* v, int m)
 {
-    ivV.clear();
-    ivI.clear();
-    const int m = std::min(V.size(), I.size());
+    QVector<IvSamplePair> pairs;
     if (m < 2)
-        return;
-    const double* v = V.constData();
+        return pairs;
 
     // Only a rising (or flat) step v[k] <= v[k+1] can hold a level, and within
     // a run of such steps the first step that holds it is found by bisection.
@@ -200,11 +197,7 @@ void buildIvCurve(const QVector<double>& V, const QVector<double>& I, QVector<do
         }
     }
 
-    ivV.resize(m / 2);
-    ivI.resize(m / 2);
-    double* outV = ivV.data();
-    double* outI = ivI.data();
-    int points = 0;
+    pairs.reserve(m / 2);
     int firstRun = 0;
     for (int i = 0; i < m / 2; ++i) {
         // The search starts at step i + 1: runs ending before it are done.
@@ -219,14 +212,24 @@ void buildIvCurve(const QVector<double>& V, const QVector<double>& I, QVector<do
             // First sample after `start` at or above the level; the step
             // before it is the first one holding the level.
             const int k = int(std::lower_bound(v + start + 1, v + last + 1, level) - v) - 1;
-            outV[points] = level;
-            outI[points] = (I[i] + I[k]) * 0.5;
-            ++points;
+            pairs.append({i, k});
             break;
         }
     }
-    ivV.resize(points);
-    ivI.resize(points);
+    return pairs;
+}
+
+void buildIvCurve(const QVector<double>& V, const QVector<double>& I, QVector<double>& ivV, QVector<double>& ivI)
+{
+    const QVector<IvSamplePair> pairs = ivSamplePairs(V.constData(), std::min(V.size(), I.size()));
+    ivV.resize(pairs.size());
+    ivI.resize(pairs.size());
+    double* outV = ivV.data();
+    double* outI = ivI.data();
+    for (const IvSamplePair& p : pairs) {
+        *outV++ = V[p.first];
+        *outI++ = (I[p.first] + I[p.second]) * 0.5;
+    }
 }
 
 int crossingIndex(const QVector<double>& v, double level, int start)

@@ -30,10 +30,23 @@ void synthesiseWaveforms(const QVector<double>& VR, const QVector<double>& Vi, c
                          const QVector<double>& Ii, int sampleCount, double frequency, QVector<double>& V,
                          QVector<double>& I, QVector<double>& time);
 
-// IV curve from one period: every sample i < m/2 whose voltage level is later
-// passed upward, first at samples k, k+1 (k > i, V[k] <= V[i] <= V[k+1]),
-// gives the point (V[i], (I[i] + I[k]) * 0.5). Fewer than two samples give an
-// empty curve.
+// The samples one point of an IV curve is made of: its voltage is V[first],
+// its current the mean of I[first] and I[second].
+struct IvSamplePair
+{
+    int first;
+    int second;
+};
+
+// The pairs of an IV curve from one period of `sampleCount` voltage samples:
+// every sample i < sampleCount/2 whose voltage level is later passed upward,
+// first at samples k, k+1 (k > i, V[k] <= V[i] <= V[k+1]), pairs with k.
+// Fewer than two samples give none.
+QVector<IvSamplePair> ivSamplePairs(const double* V, int sampleCount);
+
+// IV curve from one period: every pair (i, k) of ivSamplePairs gives the point
+// (V[i], (I[i] + I[k]) * 0.5), over as many samples as the shorter of V and I
+// holds.
 void buildIvCurve(const QVector<double>& V, const QVector<double>& I, QVector<double>& ivV, QVector<double>& ivI);
 
 // Crossing search: skipping NaN entries from `start`, if the first value is at

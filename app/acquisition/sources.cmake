@@ -1,6 +1,8 @@
 # Files of app/acquisition, each added to the library of its layer (see app/CMakeLists.txt).
 list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/Band.h
+  ${CMAKE_CURRENT_LIST_DIR}/CurveScatter.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CurveScatter.h
   ${CMAKE_CURRENT_LIST_DIR}/DelayWrapper.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DelayWrapper.h
   ${CMAKE_CURRENT_LIST_DIR}/ExpectedFrames.cpp
@@ -13,6 +15,10 @@ list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ScanGroup.h
   ${CMAKE_CURRENT_LIST_DIR}/scanResult.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scanResult.h
+  ${CMAKE_CURRENT_LIST_DIR}/TimeStepAnalysis.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TimeStepAnalysis.h
+  ${CMAKE_CURRENT_LIST_DIR}/TimeSteps.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TimeSteps.h
   ${CMAKE_CURRENT_LIST_DIR}/Waveforms.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Waveforms.h
 )

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/HarmonicAnalysis.h"
 #include "analysis/results.h"
 
 #include <QDateTime>
@@ -30,6 +31,13 @@ struct ScanRecord
 
     QString errorText;
     results parameters;
+
+    // The harmonic analysis of the record's time step, made beside the IV
+    // analysis; the session file does not keep it.
+    HarmonicResults harmonic;
+    // Both analyses have run on the record since it was made or the settings
+    // last changed; what trends plot without analysing again.
+    bool analysed = false;
 
     // Status values.
     QDateTime date;

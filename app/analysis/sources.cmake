@@ -2,8 +2,12 @@
 list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/AnalysisContext.cpp
   ${CMAKE_CURRENT_LIST_DIR}/AnalysisContext.h
+  ${CMAKE_CURRENT_LIST_DIR}/Bessel.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Bessel.h
   ${CMAKE_CURRENT_LIST_DIR}/DialogSettingsFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DialogSettingsFile.h
+  ${CMAKE_CURRENT_LIST_DIR}/HarmonicAnalysis.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/HarmonicAnalysis.h
   ${CMAKE_CURRENT_LIST_DIR}/LangmuirSettings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LangmuirSettings.h
   ${CMAKE_CURRENT_LIST_DIR}/LineFit.cpp

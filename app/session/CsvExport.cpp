@@ -1,8 +1,9 @@
 #include "session/CsvExport.h"
 
+#include "acquisition/TimeStepAnalysis.h"
+#include "acquisition/TimeSteps.h"
 #include "acquisition/measuredData.h"
 #include "analysis/LangmuirSettings.h"
-#include "analysis/PlasmaAnalysis.h"
 #include "session/ExportSettings.h"
 #include "session/RegularFile.h"
 
@@ -24,46 +25,6 @@ void writeRow(QTextStream& out, const QString& separator, const First& first, co
     out << first;
     ((out << separator << rest), ...);
     out << '\n';
-}
-
-// One exported time step of a position: its frame, and the averaged entry of
-// the same index once the position is averaged.
-struct TimeStep
-{
-    const DelayWrapper& frame;
-    const AveragedEntry* averaged;
-
-    double delay() const { return double(frame.delay); } // averaged wrappers carry no delay of their own
-
-    // The record the window analyses for this time step.
-    const ScanRecord* scanRecord() const
-    {
-        if (averaged && averaged->scanRecord())
-            return averaged->scanRecord();
-        return frame.scanRecord ? &*frame.scanRecord : nullptr;
-    }
-
-    // The wrapper whose curves the IV block writes; an averaged entry's
-    // low-band wrapper holds the joined curve of both bands.
-    const DelayWrapper& curves() const { return averaged ? averaged->low : frame; }
-};
-
-const QVector<DelayWrapper>& exportedFrames(const PositionWrapper& position)
-{
-    static const QVector<DelayWrapper> none;
-    if (position.scans.isEmpty())
-        return none;
-    const ScanGroup& first = position.scans.first();
-    // A session taken in the high band only would otherwise export nothing.
-    return first.Delays200.isEmpty() ? first.Delays400 : first.Delays200;
-}
-
-template <typename Visit>
-void forEachTimeStep(const PositionWrapper& position, Visit visit)
-{
-    const QVector<DelayWrapper>& frames = exportedFrames(position);
-    for (int d = 0; d < frames.size(); ++d)
-        visit(TimeStep{frames[d], d < position.averages.size() ? &position.averages[d] : nullptr});
 }
 
 void writePoints(QTextStream& out, const QString& separator, const QVector<double>& V, const QVector<double>& I)
@@ -109,12 +70,11 @@ QVector<PlasmaParameterRow> plasmaParameterRows(const measuredData& data, const 
     QVector<PlasmaParameterRow> rows;
     for (const PositionWrapper& position : data.positions) {
         forEachTimeStep(position, [&](const TimeStep& step) {
-            const ScanRecord* record = step.scanRecord();
-            if (!record)
+            if (!step.scanRecord())
                 return;
-            ScanRecord scan = *record;
-            analyse(scan, settings);
-            rows.append(PlasmaParameterRow{position.position, step.delay(), scan.parameters, scan.errorText});
+            const ScanRecord scan = analysedCopy(step, settings);
+            rows.append(
+                PlasmaParameterRow{position.position, step.delay(), scan.parameters, scan.errorText, scan.harmonic});
         });
     }
     return rows;
@@ -123,12 +83,32 @@ QVector<PlasmaParameterRow> plasmaParameterRows(const measuredData& data, const 
 void writePlasmaParameters(QTextStream& out, const QString& separator, const measuredData& data,
                            const LangmuirSettings& settings)
 {
+    writePlasmaParameters(out, separator, plasmaParameterRows(data, settings));
+}
+
+void writePlasmaParameters(QTextStream& out, const QString& separator, const QVector<PlasmaParameterRow>& rows)
+{
     writeRow(out, separator, QStringLiteral("Plasma Parameters"));
     writeRow(out, separator, QStringLiteral("Position"), QStringLiteral("Delay (us)"), QStringLiteral("kTe"),
              QStringLiteral("Jp"), QStringLiteral("Ni"), QStringLiteral("Ld"));
-    for (const PlasmaParameterRow& row : plasmaParameterRows(data, settings)) {
+    for (const PlasmaParameterRow& row : rows) {
         const results& r = row.parameters;
         writeRow(out, separator, row.position, row.delay, r.kTe, r.Jp, r.Ni, r.Ldebye);
+    }
+}
+
+void writeErrorsAndHarmonics(QTextStream& out, const QString& separator, const QVector<PlasmaParameterRow>& rows)
+{
+    writeRow(out, separator, QStringLiteral("Errors and Harmonic Analysis"));
+    writeRow(out, separator, QStringLiteral("Position"), QStringLiteral("Delay (us)"), QStringLiteral("kTe error"),
+             QStringLiteral("Jp error"), QStringLiteral("Ni error"), QStringLiteral("Ld error"),
+             QStringLiteral("kTe harmonic"), QStringLiteral("kTe harmonic error"), QStringLiteral("Iis harmonic"),
+             QStringLiteral("Ni harmonic"), QStringLiteral("Harmonic residual"), QStringLiteral("Harmonic error"));
+    for (const PlasmaParameterRow& row : rows) {
+        const results& r = row.parameters;
+        const HarmonicResults& h = row.harmonic;
+        writeRow(out, separator, row.position, row.delay, r.kTe_error, r.Jp_error, r.Ni_error, r.Ldebye_error, h.kTe,
+                 h.kTeError, h.ionCurrent, h.ionDensity, h.residual, h.errorText);
     }
 }
 
@@ -150,8 +130,13 @@ void writeExport(QTextStream& out, const ExportSettings& options, const measured
 {
     if (options.header)
         writeExportHeader(out, options.separator);
-    if (options.plasmaParameters)
-        writePlasmaParameters(out, options.separator, data, settings);
+    if (options.plasmaParameters || options.errorsAndHarmonics) {
+        const QVector<PlasmaParameterRow> rows = plasmaParameterRows(data, settings);
+        if (options.plasmaParameters)
+            writePlasmaParameters(out, options.separator, rows);
+        if (options.errorsAndHarmonics)
+            writeErrorsAndHarmonics(out, options.separator, rows);
+    }
     if (options.ivInterpolate)
         writeIvData(out, options.separator, data);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/HarmonicAnalysis.h"
 #include "analysis/results.h"
 
 #include <QString>
@@ -15,11 +16,8 @@ struct ExportSettings;
 // Numbers take the stream's default real-number form (six significant digits,
 // the shorter of fixed and scientific notation); the session is only read.
 //
-// Which frames a position exports: the frames of its first scan group in the
-// low band ("Delays200"), or in the high band when that group holds no
-// low-band frame. These are the time steps the session window walks. Once the
-// position holds more than two scan groups, a time step that has an averaged
-// entry is taken from that entry instead, as the window shows it.
+// Which frames a position exports: its time steps (TimeSteps.h), as the
+// session window walks them.
 
 // "Orvel Export File", the software's name and version as registered with the
 // application object, and an empty line.
@@ -33,6 +31,7 @@ struct PlasmaParameterRow
     double delay = 0;   // µs
     results parameters; // of the fresh analysis; NaN where it determined nothing
     QString errorText;  // of the fresh analysis; empty on success
+    HarmonicResults harmonic; // of the time step's harmonics
 };
 
 // The plasma-parameter table of a session: one row per exported time step
@@ -47,6 +46,14 @@ QVector<PlasmaParameterRow> plasmaParameterRows(const measuredData& data, const 
 // so the session's stored results stay as they were.
 void writePlasmaParameters(QTextStream& out, const QString& separator, const measuredData& data,
                            const LangmuirSettings& settings);
+// The same table of rows already analysed.
+void writePlasmaParameters(QTextStream& out, const QString& separator, const QVector<PlasmaParameterRow>& rows);
+
+// "Errors and Harmonic Analysis": per row of the plasma-parameter table its
+// position and delay, the errors of kTe, Jp, Ni and the Debye length (m), and
+// the harmonic analysis: kTe (eV) with its error, the ion current (A), the ion
+// density (m^-3), the fit's relative residual and, where these are NaN, why.
+void writeErrorsAndHarmonics(QTextStream& out, const QString& separator, const QVector<PlasmaParameterRow>& rows);
 
 // "IV Interpolated Data": per position and time step a "Corrected" block (the
 // curve the analysis works on: the averaged entry's joined curve of both bands,
@@ -55,7 +62,7 @@ void writePlasmaParameters(QTextStream& out, const QString& separator, const mea
 void writeIvData(QTextStream& out, const QString& separator, const measuredData& data);
 
 // The sections `options` selects, in their order: header, plasma parameters,
-// IV data. Nothing selected writes nothing.
+// errors and harmonic analysis, IV data. Nothing selected writes nothing.
 void writeExport(QTextStream& out, const ExportSettings& options, const measuredData& data,
                  const LangmuirSettings& settings);
 

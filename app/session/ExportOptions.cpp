@@ -25,15 +25,18 @@ ExportOptions::ExportOptions(QWidget* parent, const QString& settingsPath)
     m_header = new QCheckBox(QStringLiteral("Header Information"), group);
     m_ivData = new QCheckBox(QStringLiteral("IV Data"), group);
     m_plasmaParameters = new QCheckBox(QStringLiteral("Plasma Parameters"), group);
+    m_errorsAndHarmonics = new QCheckBox(QStringLiteral("Errors and Harmonic Analysis"), group);
     m_waveForm = new QCheckBox(QStringLiteral("IV WaveForm"), group);
     m_band200 = new QCheckBox(QStringLiteral("200 MHz"), group);
     m_band400 = new QCheckBox(QStringLiteral("400 MHz"), group);
-    for (QCheckBox* box : {m_header, m_ivData, m_plasmaParameters, m_waveForm, m_band200, m_band400})
+    for (QCheckBox* box :
+         {m_header, m_ivData, m_plasmaParameters, m_errorsAndHarmonics, m_waveForm, m_band200, m_band400})
         form->addRow(box);
 
     m_header->setChecked(m_settings.header);
     m_ivData->setChecked(m_settings.doubleProbeCorrected);
     m_plasmaParameters->setChecked(m_settings.plasmaParameters);
+    m_errorsAndHarmonics->setChecked(m_settings.errorsAndHarmonics);
     m_waveForm->setChecked(m_settings.waveFormData);
     m_band200->setChecked(m_settings.band200);
     m_band400->setChecked(m_settings.band400);
@@ -49,7 +52,7 @@ ExportOptions::ExportOptions(QWidget* parent, const QString& settingsPath)
     layout->addWidget(m_buttons);
 
     connect(m_waveForm, &QCheckBox::toggled, this, &ExportOptions::IVDataChange);
-    for (QCheckBox* box : {m_header, m_ivData, m_plasmaParameters})
+    for (QCheckBox* box : {m_header, m_ivData, m_plasmaParameters, m_errorsAndHarmonics})
         connect(box, &QCheckBox::toggled, this, &ExportOptions::DataCheck);
     connect(m_separator, &QLineEdit::textChanged, this, &ExportOptions::DataCheck);
     connect(m_buttons, &QDialogButtonBox::accepted, this, &ExportOptions::OnOK);
@@ -72,6 +75,7 @@ void ExportOptions::OnOK()
     m_settings.ivInterpolate = isChecked(m_ivData);
     m_settings.doubleProbeCorrected = isChecked(m_ivData);
     m_settings.plasmaParameters = isChecked(m_plasmaParameters);
+    m_settings.errorsAndHarmonics = isChecked(m_errorsAndHarmonics);
     m_settings.waveFormData = isChecked(m_waveForm);
     m_settings.band200 = isChecked(m_band200);
     m_settings.band400 = isChecked(m_band400);
@@ -83,7 +87,8 @@ void ExportOptions::OnOK()
 
 void ExportOptions::DataCheck()
 {
-    const bool anySection = m_header->isChecked() || m_ivData->isChecked() || m_plasmaParameters->isChecked();
+    const bool anySection = m_header->isChecked() || m_ivData->isChecked() || m_plasmaParameters->isChecked()
+                            || m_errorsAndHarmonics->isChecked();
     m_buttons->button(QDialogButtonBox::Ok)->setEnabled(anySection
                                                         && ExportSettings::separatorProblem(m_separator->text()).isEmpty());
 }

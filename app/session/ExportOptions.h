@@ -40,6 +40,7 @@ private:
     QCheckBox* m_header;
     QCheckBox* m_ivData;
     QCheckBox* m_plasmaParameters;
+    QCheckBox* m_errorsAndHarmonics;
     QCheckBox* m_waveForm;
     QCheckBox* m_band200;
     QCheckBox* m_band400;

@@ -3,7 +3,7 @@
 #include <QString>
 
 // What an export writes and how: the field separator and the sections. All
-// but the plasma-parameter choice persist in ".settings/ExportSettings.xml".
+// but the two table choices persist in ".settings/ExportSettings.xml".
 struct ExportSettings
 {
     static const QString defaultFilePath; // ".settings/ExportSettings.xml", relative to the working directory
@@ -17,6 +17,7 @@ struct ExportSettings
     bool band400 = false;      // "Export400": selects nothing yet
     bool doubleProbeCorrected = false; // "ExportDoubleProbeCorrected": follows the "IV Data" box
     bool plasmaParameters = false; // the plasma-parameter table; chosen per export, never stored
+    bool errorsAndHarmonics = false; // the errors and harmonic-analysis table; chosen per export, never stored
 
     // Sets every stored option present in the file; absent options keep their
     // values, and so does a separator separatorProblem() objects to. A missing,

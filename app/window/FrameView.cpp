@@ -1,6 +1,9 @@
 #include "window/FrameView.h"
 
+#include "acquisition/TimeStepAnalysis.h"
+#include "acquisition/TimeSteps.h"
 #include "acquisition/measuredData.h"
+#include "analysis/LangmuirSettings.h"
 
 #include <QDebug>
 #include <QLoggingCategory>
@@ -24,17 +27,23 @@ const ScanGroup* scanGroup(const measuredData& data, int p, int s)
     return &data.positions[p].scans[s];
 }
 
-double parameterValue(const results& r, int plotted)
+double parameterValue(const ScanRecord& record, int plotted)
 {
     switch (plotted) {
     case trend::Jp:
-        return r.Jp;
+        return record.parameters.Jp;
     case trend::Ni:
-        return r.Ni;
+        return record.parameters.Ni;
     case trend::Ld:
-        return r.Ldebye;
+        return record.parameters.Ldebye;
+    case trend::kTeHarmonic:
+        return record.harmonic.kTe;
+    case trend::IisHarmonic:
+        return record.harmonic.ionCurrent;
+    case trend::NiHarmonic:
+        return record.harmonic.ionDensity;
     default:
-        return r.kTe;
+        return record.parameters.kTe;
     }
 }
 
@@ -46,6 +55,8 @@ FrameView selectFrame(measuredData& data, int p, int s, int d, bool preferAverag
     if (!holds(data.positions, p))
         return view;
     PositionWrapper& position = data.positions[p];
+    view.position = &position;
+    view.index = d;
     if (preferAverages && holds(position.averages, d) && position.averages[d].scanRecord()) {
         AveragedEntry& entry = position.averages[d];
         view.low = &entry.low;
@@ -67,6 +78,14 @@ FrameView selectFrame(measuredData& data, int p, int s, int d, bool preferAverag
     return view;
 }
 
+void analyseFrameView(const FrameView& view, const LangmuirSettings& settings)
+{
+    if (view.averaged)
+        analyseAveragedEntry(*view.position, view.index, settings);
+    else
+        analyseRecord(*view.record, view.low ? frameHarmonics(*view.low, settings) : HarmonicResults(), settings);
+}
+
 int frameCount(const measuredData& data, int p, int s)
 {
     const ScanGroup* group = scanGroup(data, p, s);
@@ -75,42 +94,68 @@ int frameCount(const measuredData& data, int p, int s)
 
 namespace trend {
 
-int plottedIndex(int labelIndex)
+int plottedIndex(int index)
 {
-    switch (labelIndex) {
+    switch (index) {
     case Jp:
     case Ni:
     case Ld:
-        return labelIndex;
+    case kTeHarmonic:
+    case IisHarmonic:
+    case NiHarmonic:
+        return index;
     default:
         return kTe;
     }
 }
 
-double displayScale(int labelIndex)
+QString label(int index)
 {
-    return plottedIndex(labelIndex) == Ld ? 1e6 : 1.0;
+    switch (plottedIndex(index)) {
+    case kTeHarmonic:
+        return QStringLiteral("Harmonic kTe (eV)");
+    case IisHarmonic:
+        return QStringLiteral("Harmonic Iis (A)");
+    case NiHarmonic:
+        return QStringLiteral("Harmonic Ni (m^-3)");
+    default:
+        return results::parameterLabel(plottedIndex(index));
+    }
 }
 
-QVector<QPointF> points(const measuredData& data, int labelIndex)
+double displayScale(int index)
 {
-    const int plotted = plottedIndex(labelIndex);
+    return plottedIndex(index) == Ld ? 1e6 : 1.0;
+}
+
+bool overDelay(const measuredData& data)
+{
+    for (const PositionWrapper& position : data.positions)
+        if (timeStepFrames(position).size() > 1)
+            return true;
+    return false;
+}
+
+QVector<QPointF> points(const measuredData& data, int index)
+{
+    const int plotted = plottedIndex(index);
     const double scale = displayScale(plotted);
+    const bool byDelay = overDelay(data);
     QVector<QPointF> result;
     qCDebug(lcTrend) << " Position count = " << data.positions.size();
     for (const PositionWrapper& position : data.positions) {
-        qCDebug(lcTrend) << " Frame count = " << position.averages.size();
-        for (const AveragedEntry& entry : position.averages) {
-            const ScanRecord* record = entry.scanRecord();
-            if (!record)
-                continue;
-            const double value = parameterValue(record->parameters, plotted);
+        qCDebug(lcTrend) << " Frame count = " << timeStepFrames(position).size();
+        forEachTimeStep(position, [&](const TimeStep& step) {
+            const ScanRecord* record = step.scanRecord();
+            if (!record || !record->analysed)
+                return;
+            const double value = parameterValue(*record, plotted);
             if (std::isnan(value))
-                continue;
-            const QPointF point(position.position, value * scale);
+                return;
+            const QPointF point(byDelay ? step.delay() : position.position, value * scale);
             qCDebug(lcTrend) << " X = " << point.x() << "       Y = " << point.y();
             result.append(point);
-        }
+        });
     }
     return result;
 }

@@ -1,7 +1,7 @@
 #include "window/PlotManager.h"
 
+#include "acquisition/TimeStepAnalysis.h"
 #include "analysis/LangmuirSettingsWidget.h"
-#include "analysis/PlasmaAnalysis.h"
 #include "config/ConfigParamPanel.h"
 #include "session/ReferenceBaseLevel.h"
 #include "session/RegularFile.h"
@@ -135,6 +135,9 @@ PlotManager::PlotManager(const ConfigParam& defaults, bool advancedMode, QWidget
 
     m_refreshTimer.setSingleShot(true);
     connect(&m_refreshTimer, &QTimer::timeout, this, &PlotManager::refreshValues);
+    m_trendTimer.setSingleShot(true);
+    m_trendTimer.setInterval(0);
+    connect(&m_trendTimer, &QTimer::timeout, this, &PlotManager::displayTrend);
 
     buildLayout();
     connectControls();
@@ -242,19 +245,29 @@ QWidget* PlotManager::buildControls()
     for (QCheckBox* box : {m_showWaveforms, m_showDerivative, m_showErrorBars, m_showDataPoints})
         column->addWidget(box);
 
+    // The IV analysis' quantities in the first row, the harmonic analysis' below.
     m_trendButtons = new QWidget(panel);
-    auto* trendRow = new QHBoxLayout(m_trendButtons);
-    trendRow->setContentsMargins(0, 0, 0, 0);
-    const std::pair<const char*, void (PlotManager::*)()> trends[] = {
-        {"kTe", &PlotManager::trend_kTe},
-        {"Jp", &PlotManager::trend_Jp},
-        {"Ni", &PlotManager::trend_Ni},
-        {"Ld", &PlotManager::trend_Ld},
+    auto* trendRows = new QGridLayout(m_trendButtons);
+    trendRows->setContentsMargins(0, 0, 0, 0);
+    const struct
+    {
+        const char* text;
+        void (PlotManager::*slot)();
+        int row;
+    } trends[] = {
+        {"kTe", &PlotManager::trend_kTe, 0},
+        {"Jp", &PlotManager::trend_Jp, 0},
+        {"Ni", &PlotManager::trend_Ni, 0},
+        {"Ld", &PlotManager::trend_Ld, 0},
+        {"kTe harm.", &PlotManager::trend_kTeHarmonic, 1},
+        {"Iis harm.", &PlotManager::trend_IisHarmonic, 1},
+        {"Ni harm.", &PlotManager::trend_NiHarmonic, 1},
     };
+    int columnInRow[2] = {0, 0};
     for (const auto& t : trends) {
-        auto* button = new QPushButton(QLatin1String(t.first), m_trendButtons);
-        connect(button, &QPushButton::clicked, this, t.second);
-        trendRow->addWidget(button);
+        auto* button = new QPushButton(QLatin1String(t.text), m_trendButtons);
+        connect(button, &QPushButton::clicked, this, t.slot);
+        trendRows->addWidget(button, t.row, columnInRow[t.row]++);
     }
     m_trendButtons->hide();
     column->addWidget(m_trendButtons);
@@ -687,6 +700,13 @@ void PlotManager::displayFrame(int p, int s, int d)
         return;
     const PositionWrapper& position = m_data.positions[p];
     const FrameView frame = selectFrame(m_data, p, s, d, useAverages());
+    // Re-selecting the same frame would rewrite a user Vp being typed while
+    // frames arrive.
+    if (m_settings->currentFrame() != d)
+        m_settings->setCurrentFrame(d);
+    // The analysis comes first: it gives an averaged record the scatter its
+    // error bars show.
+    showAnalysis(p, frame);
     m_plots->showFrame(frame, m_settings->nDerivativePoints);
 
     m_positionLabel->setText(QStringLiteral("%3 [mm] - %1/%2")
@@ -703,26 +723,33 @@ void PlotManager::displayFrame(int p, int s, int d)
                                  .arg(frames)
                                  .arg(delayText(position.scans[s].Delays200[d].delay)));
     m_plots->requestReplot();
-
-    // Re-selecting the same frame would rewrite a user Vp being typed while
-    // frames arrive.
-    if (m_settings->currentFrame() != d)
-        m_settings->setCurrentFrame(d);
-    showAnalysis(p, frame.record);
 }
 
-// The analysis runs on every display; its results are not cached.
-void PlotManager::showAnalysis(int p, ScanRecord* record)
+// The analysis runs on every display; the record keeps its results for the
+// trends.
+void PlotManager::showAnalysis(int p, const FrameView& frame)
 {
-    if (!record) {
+    if (!frame.record) {
         m_values->clear();
         m_alerts.remove(p);
     } else {
-        analyse(*record, *m_settings);
-        m_values->showResults(record->parameters);
-        m_alerts.insert(p, record->errorText.isEmpty() ? kNoAlerts : record->errorText);
+        noteAnalysisSettings();
+        analyseFrameView(frame, *m_settings);
+        m_values->showResults(frame.record->parameters, frame.record->harmonic);
+        m_alerts.insert(p, frame.record->errorText.isEmpty() ? kNoAlerts : frame.record->errorText);
     }
     updateAlertText();
+}
+
+// Records analysed with other settings than the present ones hold stale
+// results: they are all analysed again when needed.
+void PlotManager::noteAnalysisSettings()
+{
+    const QMap<QString, QString> settings = settingsSnapshot();
+    if (settings == m_analysedWith)
+        return;
+    forgetAnalyses(m_data);
+    m_analysedWith = settings;
 }
 
 void PlotManager::showAlert(bool show)
@@ -869,6 +896,8 @@ void PlotManager::showTrends()
 
 void PlotManager::showIV()
 {
+    m_trendTimer.stop();
+    m_trendPending = false;
     m_plots->setTrendView(false);
     m_trendButtons->hide();
     displayCurrentFrame();
@@ -901,14 +930,42 @@ void PlotManager::trend_Ld()
     selectTrend(trend::Ld);
 }
 
+void PlotManager::trend_kTeHarmonic()
+{
+    selectTrend(trend::kTeHarmonic);
+}
+
+void PlotManager::trend_IisHarmonic()
+{
+    selectTrend(trend::IisHarmonic);
+}
+
+void PlotManager::trend_NiHarmonic()
+{
+    selectTrend(trend::NiHarmonic);
+}
+
+// Time steps not analysed yet are analysed a slice at a time, so that a long
+// session keeps the window responsive; the trend grows as they come.
 void PlotManager::displayTrend()
 {
+    noteAnalysisSettings();
+    m_trendPending = !analysePendingTimeSteps(m_data, *m_settings, QDeadlineTimer(trendSliceMs));
     replotTrendData();
+    if (m_trendPending)
+        m_trendTimer.start();
+    else
+        m_trendTimer.stop();
+}
+
+bool PlotManager::trendComplete() const
+{
+    return m_plots->isTrendView() && !m_trendPending;
 }
 
 void PlotManager::replotTrendData()
 {
     const int plotted = trend::plottedIndex(m_trendIndex);
-    m_plots->setTrend(trend::points(m_data, plotted), results::parameterLabel(plotted));
+    m_plots->setTrend(trend::points(m_data, plotted), trend::label(plotted), trend::overDelay(m_data));
     m_plots->plot(SessionPlots::IvPlot)->requestReplot();
 }

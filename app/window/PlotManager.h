@@ -28,14 +28,15 @@ class SessionPlots;
 class SessionRecovery;
 struct SessionContents;
 class ValuesPanel;
+struct FrameView;
 
 // The window of one measurement session. It owns the session's data, its scan
 // configuration and analysis settings (with the configuration panel and the
 // "Process Settings" dialog that edit them, each a window of its own), files
 // every scan the acquisition delivers, shows one frame at a time with its
 // plasma parameters, lets the operator step through positions, scans and time
-// steps, draws parameter trends over the positions, and saves and loads the
-// session file.
+// steps, draws parameter trends over the positions or the delays, and saves
+// and loads the session file.
 //
 // Frames can arrive every few milliseconds. Each one is filed and counted at
 // once, but the display follows at most about 30 times a second, always with
@@ -47,6 +48,9 @@ class PlotManager : public QWidget
 public:
     // Shortest time between two refreshes of the display while frames arrive.
     static constexpr int refreshIntervalMs = 33;
+    // Longest the trend view analyses at a time before the window takes its
+    // events again.
+    static constexpr int trendSliceMs = 20;
 
     // Settings store group and key of the file last saved to.
     static const char* const settingsGroup;
@@ -109,6 +113,8 @@ public:
 
     // At least one position is held.
     bool holdsScan() const { return !m_data.positions.isEmpty(); }
+    // The trend view is shown with every time step analysed and plotted.
+    bool trendComplete() const;
     bool isScanning() const { return m_scanning; }
 
     // Master mode offers the choice of single scans ("Use Averaging" and the
@@ -141,6 +147,9 @@ public slots:
     void trend_Jp();
     void trend_Ni();
     void trend_Ld();
+    void trend_kTeHarmonic();
+    void trend_IisHarmonic();
+    void trend_NiHarmonic();
     void displayTrend();
     void replotTrendData();
     void dataUpdate(const scanResult& frame);
@@ -191,7 +200,8 @@ private:
     void scheduleRefresh();
     void displayFrame(int p, int s, int d);
     void displayCurrentFrame();
-    void showAnalysis(int p, ScanRecord* record);
+    void showAnalysis(int p, const FrameView& frame);
+    void noteAnalysisSettings();
     void updateAlertText();
     void updateTimeStepLabel();
     void resetNavigation();
@@ -249,6 +259,10 @@ private:
 
     QTimer m_refreshTimer;
     QElapsedTimer m_sinceRefresh;
+    QTimer m_trendTimer; // continues the trend's analysis
+    bool m_trendPending = false; // time steps are left to analyse for it
+    // The analysis settings the records' analyses were made with.
+    QMap<QString, QString> m_analysedWith;
 
     std::unique_ptr<SessionRecovery> m_recovery;
     // Position and scan number of the last frame filed, to notice when a scan

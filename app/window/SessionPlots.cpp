@@ -167,10 +167,11 @@ void SessionPlots::setTrendView(bool on)
         setIvTitles();
 }
 
-void SessionPlots::setTrend(const QVector<QPointF>& points, const QString& parameterLabel)
+void SessionPlots::setTrend(const QVector<QPointF>& points, const QString& quantityLabel, bool overDelay)
 {
     m_trend->setSamples(points);
-    m_trendLabel = parameterLabel;
+    m_trendLabel = quantityLabel;
+    m_trendOverDelay = overDelay;
     if (!m_trendView)
         return;
     m_plots[IvPlot]->setAxisAutoScale(QwtPlot::yLeft);
@@ -180,8 +181,10 @@ void SessionPlots::setTrend(const QVector<QPointF>& points, const QString& param
 void SessionPlots::setTrendTitles()
 {
     ThreeTracePlotter* iv = m_plots[IvPlot];
+    iv->setTitle(QStringLiteral("Trend of %1").arg(m_trendLabel));
     iv->setAxisTitleText(QwtPlot::yLeft, m_trendLabel);
-    iv->setAxisTitleText(QwtPlot::xBottom, QStringLiteral("Position (mm)"));
+    iv->setAxisTitleText(QwtPlot::xBottom,
+                         m_trendOverDelay ? QStringLiteral("Delay (\u00b5s)") : QStringLiteral("Position (mm)"));
 }
 
 void SessionPlots::applyViewToggles(const ViewToggles& toggles)

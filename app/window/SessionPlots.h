@@ -17,7 +17,8 @@ struct FrameView;
 //    ("IV"), the high band's IV curve ("V/I 200"), the curve the analysis works
 //    on, joined from both bands for averaged data, with its deviations as error
 //    bars ("Corrected IV"), and that curve's dI/dV on the right axis; in the
-//    trend view it shows the "Trend" curve instead;
+//    trend view it shows the "Trend" curve instead, titled "Trend of" and the
+//    quantity;
 //  - plot 2, "200 V/I kHz": current and voltage over one period of the high
 //    band (the 200 kHz excitation);
 //  - plot 3, "100 V/I kHz": the same for the low band (100 kHz).
@@ -46,10 +47,11 @@ public:
     void clear();
 
     // Plot 1 between the IV view and the trend view; the trend's points and
-    // label are kept while the IV view is shown.
+    // titles are kept while the IV view is shown. The trend view's title names
+    // the quantity, its bottom axis the delay or the position.
     void setTrendView(bool on);
     bool isTrendView() const { return m_trendView; }
-    void setTrend(const QVector<QPointF>& points, const QString& parameterLabel);
+    void setTrend(const QVector<QPointF>& points, const QString& quantityLabel, bool overDelay);
 
     void setTracePens();
     void applyViewToggles(const ViewToggles& toggles);
@@ -78,4 +80,5 @@ private:
     ViewToggles m_toggles;
     bool m_trendView = false;
     QString m_trendLabel;
+    bool m_trendOverDelay = false;
 };

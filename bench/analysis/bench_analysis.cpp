@@ -1,8 +1,11 @@
 // Speed of the full analysis run: one 500-point probe curve averaged from
 // several sweeps, so every run analyses the nominal curve and four shifted
-// ones (the error estimate). Prints
+// ones (the error estimate); and of the harmonic analysis of one frame's
+// sixteen harmonics. Prints
 //   analyses_per_s: N runs/s            with the debug lines switched off
 //   analyses_per_s_debug_handled: N runs/s  with them on, to a handler that drops them
+//   harmonic_analyses_per_s: N runs/s
+#include "analysis/HarmonicAnalysis.h"
 #include "analysis/LangmuirSettings.h"
 #include "analysis/PlasmaAnalysis.h"
 #include "analysis/ScanRecord.h"
@@ -33,14 +36,38 @@ ScanRecord probeCurve()
     return scan;
 }
 
-double runsPerSecond(ScanRecord& scan, const LangmuirSettings& settings, double seconds)
+// The harmonics of one period of a probe at kTe 3 eV driven with 40 V below
+// the plasma potential, with an ion current growing with the bias.
+HarmonicSpectrum probeHarmonics()
+{
+    constexpr int samples = 1024, harmonics = 16;
+    HarmonicSpectrum s;
+    for (QVector<double>* v : {&s.VR, &s.Vi, &s.Ir, &s.Ii})
+        v->fill(0.0, harmonics);
+    for (int j = 0; j < samples; ++j) {
+        const double phase = 2 * M_PI * j / samples;
+        const double v = -45 + 40 * std::cos(phase);
+        const double i = -(1e-3 + 2e-5 * (10 - v)) + 0.05 * std::exp((v - 10) / 3);
+        for (int h = 1; h <= harmonics; ++h) {
+            const double scale = std::sqrt(2.0) / samples;
+            s.VR[h - 1] += v * std::cos(h * phase) * scale;
+            s.Vi[h - 1] += v * std::sin(h * phase) * scale;
+            s.Ir[h - 1] += i * std::cos(h * phase) * scale;
+            s.Ii[h - 1] += i * std::sin(h * phase) * scale;
+        }
+    }
+    return s;
+}
+
+template <typename Run>
+double runsPerSecond(Run run, double seconds)
 {
     QElapsedTimer timer;
     timer.start();
     long runs = 0;
     while (timer.nsecsElapsed() < qint64(seconds * 1e9)) {
         for (int i = 0; i < 100; ++i)
-            analyse(scan, settings);
+            run();
         runs += 100;
     }
     return runs / (timer.nsecsElapsed() * 1e-9);
@@ -62,10 +89,19 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "analysis failed: %s\n", qPrintable(scan.errorText));
         return 1;
     }
-    std::printf("analyses_per_s: %.0f runs/s\n", runsPerSecond(scan, settings, 2.0));
+    const auto analysis = [&] { analyse(scan, settings); };
+    std::printf("analyses_per_s: %.0f runs/s\n", runsPerSecond(analysis, 2.0));
 
     QLoggingCategory::setFilterRules(QStringLiteral("orvel.analysis.debug=true"));
     qInstallMessageHandler(dropMessage);
-    std::printf("analyses_per_s_debug_handled: %.0f runs/s\n", runsPerSecond(scan, settings, 1.0));
+    std::printf("analyses_per_s_debug_handled: %.0f runs/s\n", runsPerSecond(analysis, 1.0));
+
+    const HarmonicSpectrum spectrum = probeHarmonics();
+    if (!analyseHarmonics(spectrum, settings).determined()) {
+        std::fprintf(stderr, "harmonic analysis failed\n");
+        return 1;
+    }
+    std::printf("harmonic_analyses_per_s: %.0f runs/s\n",
+                runsPerSecond([&] { analyseHarmonics(spectrum, settings); }, 1.0));
     return 0;
 }

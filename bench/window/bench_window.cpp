@@ -2,8 +2,11 @@
 // x 2 bands) into a shown session window through dataUpdate, one frame per
 // pass of the event loop, as fast as the loop allows, and measures how many
 // frames per second get filed and displayed and the longest time the loop was
-// kept from running (a stall the operator would feel). Runs offscreen, in a
-// scratch working directory with its own settings store.
+// kept from running (a stall the operator would feel). Then shows the trend of
+// a time-resolved session of 2,000 time steps (three scans each) that were never
+// analysed, with the diagnostics off as the program has them: how long until
+// it is complete and the longest stall meanwhile.
+// Runs offscreen, in a scratch working directory with its own settings store.
 
 #include "window/PlotManager.h"
 
@@ -12,6 +15,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -74,6 +78,32 @@ double refreshMilliseconds(PlotManager& session)
     return timer.nsecsElapsed() / 1e6 / rounds;
 }
 
+// A trend over a time-resolved session of `delays` time steps, none analysed
+// before: the time until every step is analysed and plotted, and the longest
+// the event loop waited meanwhile.
+Figures trendOfLongSession(int delays)
+{
+    AcquisitionPlan plan;
+    plan.scans = 3;
+    plan.delays = delays;
+    PlotManager session(ConfigParam(), false);
+    for (const scanResult& frame : simulatedAcquisition(plan))
+        session.data().add(frame);
+    QElapsedTimer total, sinceTick;
+    Figures figures;
+    total.start();
+    sinceTick.start();
+    session.showTrends();
+    while (!session.trendComplete()) {
+        figures.maxStallMs = std::max(figures.maxStallMs, sinceTick.nsecsElapsed() / 1e6);
+        sinceTick.start();
+        QCoreApplication::processEvents();
+    }
+    figures.maxStallMs = std::max(figures.maxStallMs, sinceTick.nsecsElapsed() / 1e6);
+    figures.framesPerSecond = delays / (total.nsecsElapsed() / 1e9);
+    return figures;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -115,5 +145,12 @@ int main(int argc, char** argv)
     std::printf("window_frames_per_s: %.0f frames/s\n", figures.framesPerSecond);
     std::printf("window_max_stall_ms: %.1f ms\n", figures.maxStallMs);
     std::printf("window_refresh_ms: %.2f ms\n", refreshMilliseconds(session));
+
+    // The program runs with its diagnostics off.
+    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+    constexpr int trendSteps = 2000;
+    const Figures trend = trendOfLongSession(trendSteps);
+    std::printf("trend_2000_steps_ms: %.0f ms\n", trendSteps / trend.framesPerSecond * 1000);
+    std::printf("trend_max_stall_ms: %.1f ms\n", trend.maxStallMs);
     return 0;
 }

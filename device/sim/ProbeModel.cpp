@@ -30,8 +30,11 @@ MeanCurrent meanCurrent(const PlasmaState& plasma, double bias, double amplitude
     for (double c : cosines) {
         const double voltage = bias + amplitude * c;
         mean.value += probeCurrent(plasma, voltage);
-        if (voltage < plasma.plasmaPotential) // flat in saturation
-            mean.slope += (probeCurrent(plasma, voltage) + plasma.ionSaturation) / plasma.kTe;
+        if (voltage < plasma.plasmaPotential) { // flat in saturation
+            const double sheathCurrent = plasma.ionSlope * (plasma.plasmaPotential - voltage);
+            mean.slope += (probeCurrent(plasma, voltage) + plasma.ionSaturation + sheathCurrent) / plasma.kTe
+                          + plasma.ionSlope;
+        }
     }
     const auto n = static_cast<double>(cosines.size());
     mean.value /= n;
@@ -44,7 +47,8 @@ MeanCurrent meanCurrent(const PlasmaState& plasma, double bias, double amplitude
 double probeCurrent(const PlasmaState& plasma, double voltage)
 {
     const double retarding = std::min(voltage - plasma.plasmaPotential, 0.0);
-    return -plasma.ionSaturation + plasma.electronSaturation * std::exp(retarding / plasma.kTe);
+    const double ionCurrent = plasma.ionSaturation - plasma.ionSlope * retarding;
+    return -ionCurrent + plasma.electronSaturation * std::exp(retarding / plasma.kTe);
 }
 
 double selfBias(const PlasmaState& plasma, double amplitude, int samples)

@@ -15,6 +15,9 @@ struct PlasmaState
     double ionSaturation = 1e-3;       // ion saturation current, A
     double electronSaturation = 50e-3; // electron saturation current, A
     double plasmaPotential = 10.0;     // V
+    // Growth of the ion current with the reverse bias (the sheath expands), A/V:
+    // below the plasma potential the ion current is Iis + ionSlope·(Vp - V).
+    double ionSlope = 0.0;
 };
 
 // The probe's drive and its parasitic load.
@@ -26,12 +29,13 @@ struct ProbeDrive
 };
 
 // The probe current at `voltage`, positive when electrons are collected:
-// -Iis + Ies·exp((V - Vp)/kTe) below the plasma potential, -Iis + Ies above it.
+// -(Iis + S·(Vp - V)) + Ies·exp((V - Vp)/kTe) below the plasma potential,
+// -Iis + Ies above it (S the ion slope).
 double probeCurrent(const PlasmaState& plasma, double voltage);
 
 // The bias the blocking capacitor charges up to: the one at which the probe
 // current averaged over the `samples` points of one period of the drive is zero.
-// Needs kTe > 0 and Ies > Iis > 0.
+// Needs kTe > 0, Ies > Iis > 0 and an ion slope of 0 or more.
 double selfBias(const PlasmaState& plasma, double amplitude, int samples);
 
 // One period sampled at phases 2·pi·j/samples, j = 0 ... samples - 1: the probe

@@ -143,6 +143,8 @@ std::string PlasmaSensorOptions::problem() const
         return "the electron saturation current must exceed the ion saturation current";
     if (!finite(plasma.plasmaPotential))
         return "the plasma potential must be a number";
+    if (!(finite(plasma.ionSlope) && plasma.ionSlope >= 0))
+        return "the ion-current slope must be 0 A/V or more";
     if (!(finite(amplitude) && amplitude >= 0))
         return "the drive amplitude must be 0 V or more";
     if (!(finite(strayCapacitance) && strayCapacitance >= 0))
@@ -179,6 +181,7 @@ PlasmaSensorOptions plasmaOptionsFromEnvironment(std::string& complaints)
         options.plasma.ionSaturation = PlasmaState().ionSaturation;
         options.plasma.electronSaturation = PlasmaState().electronSaturation;
     }
+    env.number("ORVEL_SIM_ION_SLOPE", options.plasma.ionSlope, notNegative, "an ion-current slope of 0 A/V or more");
     env.number("ORVEL_SIM_AMPLITUDE", options.amplitude, notNegative, "an amplitude of 0 V or more");
     env.whole("ORVEL_SIM_HARMONICS", options.harmonics, 1, maxHarmonics, "a whole number from 1 to 16");
     env.number("ORVEL_SIM_NOISE", options.noise, notNegative, "a relative noise of 0 or more");
@@ -409,12 +412,13 @@ PlasmaState PlasmaSensor::plasmaAt(std::int64_t delayUs) const
     const double phase = 2.0 * pi * static_cast<double>(delayUs) / static_cast<double>(period);
     const double temperature = 1.0 + options_.temperatureModulation * std::sin(phase);
     const double density = 1.0 + options_.densityModulation * std::cos(phase);
-    // Both saturation currents go with the density times the Bohm or thermal
-    // speed, i.e. with n·sqrt(Te).
+    // Both saturation currents, and with the ion current its growth with the
+    // bias, go with the density times the Bohm or thermal speed, i.e. with n·sqrt(Te).
     const double currents = density * std::sqrt(temperature);
     plasma.kTe *= temperature;
     plasma.ionSaturation *= currents;
     plasma.electronSaturation *= currents;
+    plasma.ionSlope *= currents;
     return plasma;
 }
 

@@ -22,6 +22,18 @@ ScanRecord reversedRecord(const QVector<double>& ivV, const QVector<double>& ivI
     return s;
 }
 
+double standardDeviation(const QVector<double>& x)
+{
+    double mean = 0;
+    for (double v : x)
+        mean += v;
+    mean /= x.size();
+    double squares = 0;
+    for (double v : x)
+        squares += (v - mean) * (v - mean);
+    return std::sqrt(squares / (x.size() - 1));
+}
+
 } // namespace
 
 void synthesise(const QVector<double>& VR, const QVector<double>& Vi, const QVector<double>& Ir,
@@ -209,6 +221,39 @@ void Position::rebuild()
         e.joinedI = lowWrapper.joinedVIy;
         e.lowIvV = lowWrapper.VIx;
         e.record = lowWrapper.record;
+        setScatter(e, d);
+    }
+}
+
+// Every low-band frame averaged into entry d, with its own waveforms sampled
+// where the averaged curve's points were: per point of the averaged low-band
+// curve (sample i paired with k), the standard deviation across those frames
+// of the voltage at i and of the mean current of i and k; in the record's
+// order, which is the curve's reversed.
+void Position::setScatter(Entry& e, int d) const
+{
+    QVector<const Wrapper*> frames;
+    for (int g = 0; g < scans.size() - 1; ++g)
+        if (d < scans[g].d200.size())
+            frames.append(&scans[g].d200[d]);
+    e.record.sweepCount = std::max(int(frames.size()), 1);
+    if (frames.size() < 2)
+        return;
+    const QVector<double>& V = e.lowWaveV;
+    const int m = V.size();
+    for (int i = 0; i < m / 2; ++i) {
+        for (int k = i + 1; k + 1 < m; ++k) {
+            if (V[k] <= V[i] && V[i] <= V[k + 1]) {
+                QVector<double> voltages, currents;
+                for (const Wrapper* w : frames) {
+                    voltages.append(w->WaveFormV[i]);
+                    currents.append((w->WaveFormI[i] + w->WaveFormI[k]) * 0.5);
+                }
+                e.record.stdV.prepend(standardDeviation(voltages));
+                e.record.stdI.prepend(standardDeviation(currents));
+                break;
+            }
+        }
     }
 }
 
@@ -249,12 +294,29 @@ QString vectorDifference(const QString& where, const QVector<double>& a, const Q
     return {};
 }
 
+// The deviations are sums of squares formed in another order than the plain
+// ones: equal to rounding, which leaves deviations of values that do not
+// scatter at all (up to `floor`) at the level of the values' last digits.
+QString deviationDifference(const QString& where, const QVector<double>& a, const QVector<double>& b, double floor)
+{
+    if (a.size() != b.size())
+        return QString("%1: %2 values, expected %3").arg(where).arg(a.size()).arg(b.size());
+    for (int i = 0; i < a.size(); ++i)
+        if (!(std::abs(a[i] - b[i]) <= 1e-9 * b[i] + floor))
+            return QString("%1[%2]: %3, expected %4").arg(where).arg(i).arg(a[i], 0, 'g', 17).arg(b[i], 0, 'g', 17);
+    return {};
+}
+
 QString recordDifference(const QString& where, const ScanRecord& a, const ScanRecord& b)
 {
-    const QVector<QVector<double>> va = {a.V, a.I, a.stdV, a.stdI, a.doubleProbeV, a.doubleProbeI,
-                                         a.doubleProbeStdV, a.doubleProbeStdI};
-    const QVector<QVector<double>> vb = {b.V, b.I, b.stdV, b.stdI, b.doubleProbeV, b.doubleProbeI,
-                                         b.doubleProbeStdV, b.doubleProbeStdI};
+    for (const QString& d : {deviationDifference(where + " stdV", a.stdV, b.stdV, 1e-12),
+                             deviationDifference(where + " stdI", a.stdI, b.stdI, 1e-15)})
+        if (!d.isEmpty())
+            return d;
+    const QVector<QVector<double>> va = {a.V, a.I, a.doubleProbeV, a.doubleProbeI, a.doubleProbeStdV,
+                                         a.doubleProbeStdI};
+    const QVector<QVector<double>> vb = {b.V, b.I, b.doubleProbeV, b.doubleProbeI, b.doubleProbeStdV,
+                                         b.doubleProbeStdI};
     for (int i = 0; i < va.size(); ++i) {
         const QString d = vectorDifference(QString("%1 record vector %2").arg(where).arg(i), va[i], vb[i]);
         if (!d.isEmpty())
@@ -298,8 +360,9 @@ QString wrapperDifference(const QString& where, const DelayWrapper& a, const Wra
     return recordDifference(where, *a.scanRecord, b.record);
 }
 
-QString entryDifference(const QString& where, const AveragedEntry& a, const Entry& b)
+QString entryDifference(const QString& where, const PositionWrapper& position, int index, const Entry& b)
 {
+    const AveragedEntry& a = position.averages[index];
     const QVector<double> va[] = {a.low.VR, a.low.Vi, a.low.Ir, a.low.Ii, a.high.VR, a.high.Vi, a.high.Ir,
                                   a.high.Ii, a.low.WaveFormV, a.low.WaveFormI, a.high.WaveFormV,
                                   a.high.WaveFormI, a.low.VIx, a.low.VIy, a.high.VIx, a.high.VIy,
@@ -314,7 +377,10 @@ QString entryDifference(const QString& where, const AveragedEntry& a, const Entr
     }
     if (!a.scanRecord())
         return where + ": no scan record";
-    return recordDifference(where, *a.scanRecord(), b.record);
+    // The record as the analysis gets it.
+    ScanRecord record = *a.scanRecord();
+    position.applyScatter(index, record);
+    return recordDifference(where, record, b.record);
 }
 
 } // namespace
@@ -352,7 +418,7 @@ QString difference(const measuredData& model, const Model& ref)
         if (a.averages.size() != b.averages.size())
             return QString("%1: %2 averaged entries, expected %3").arg(at).arg(a.averages.size()).arg(b.averages.size());
         for (int d = 0; d < b.averages.size(); ++d) {
-            const QString diff = entryDifference(QString("%1 average %2").arg(at).arg(d), a.averages[d], b.averages[d]);
+            const QString diff = entryDifference(QString("%1 average %2").arg(at).arg(d), a, d, b.averages[d]);
             if (!diff.isEmpty())
                 return diff;
         }

@@ -2,8 +2,9 @@
 
 // The filing of frames written as plainly as it is described: every loop
 // literal, the averages rebuilt after every accepted frame once a position
-// holds three scans, the band combination recomputing its waveforms. The
-// product's filing must match it bit for bit.
+// holds three scans, the band combination recomputing its waveforms, the
+// scatter of the averaged scans taken from each scan's own waveforms. The
+// product's filing must match it bit for bit, the scatter to rounding.
 
 #include "acquisition/measuredData.h"
 
@@ -57,6 +58,7 @@ struct Position
 
     bool add(const scanResult& r, const QDateTime& filedAt);
     void rebuild();
+    void setScatter(Entry& e, int d) const;
 };
 
 struct Model

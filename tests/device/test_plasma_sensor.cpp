@@ -493,6 +493,7 @@ private slots:
         env.set("ORVEL_SIM_KTE", "2.5");
         env.set("ORVEL_SIM_ION_SAT", "2e-3");
         env.set("ORVEL_SIM_ELECTRON_SAT", "0.08");
+        env.set("ORVEL_SIM_ION_SLOPE", "2.5e-5");
         env.set("ORVEL_SIM_AMPLITUDE", "30");
         env.set("ORVEL_SIM_HARMONICS", "8");
         env.set("ORVEL_SIM_NOISE", "0");
@@ -507,6 +508,7 @@ private slots:
         QCOMPARE(options.plasma.kTe, 2.5);
         QCOMPARE(options.plasma.ionSaturation, 2e-3);
         QCOMPARE(options.plasma.electronSaturation, 0.08);
+        QCOMPARE(options.plasma.ionSlope, 2.5e-5);
         QCOMPARE(options.amplitude, 30.0);
         QCOMPARE(options.harmonics, 8);
         QCOMPARE(options.noise, 0.0);
@@ -523,15 +525,17 @@ private slots:
         env.set("ORVEL_SIM_SEED", "-1");
         env.set("ORVEL_SIM_NOISE", "-0.1");
         env.set("ORVEL_SIM_ELECTRON_SAT", "1e-3");
+        env.set("ORVEL_SIM_ION_SLOPE", "-1e-5");
         complaints.clear();
         options = plasmaOptionsFromEnvironment(complaints);
         const QString text = QString::fromStdString(complaints);
-        QCOMPARE(text.count('\n'), 5);
+        QCOMPARE(text.count('\n'), 6);
         QVERIFY(text.contains("ORVEL_SIM_KTE: \"hot\" is not a temperature above 0 eV; using 3\n"));
         QVERIFY(text.contains("ORVEL_SIM_HARMONICS: \"17\""));
         QVERIFY(text.contains("ORVEL_SIM_SEED: \"-1\""));
         QVERIFY(text.contains("ORVEL_SIM_NOISE: \"-0.1\""));
         QVERIFY(text.contains("ORVEL_SIM_ELECTRON_SAT must exceed ORVEL_SIM_ION_SAT"));
+        QVERIFY(text.contains("ORVEL_SIM_ION_SLOPE: \"-1e-5\" is not an ion-current slope of 0 A/V or more; using 0\n"));
         const PlasmaSensorOptions defaults;
         QCOMPARE(options.plasma.kTe, defaults.plasma.kTe);
         QCOMPARE(options.harmonics, defaults.harmonics);
@@ -539,6 +543,7 @@ private slots:
         QCOMPARE(options.noise, defaults.noise);
         QCOMPARE(options.plasma.ionSaturation, defaults.plasma.ionSaturation);
         QCOMPARE(options.plasma.electronSaturation, defaults.plasma.electronSaturation);
+        QCOMPARE(options.plasma.ionSlope, 0.0);
     }
 
     void environmentConfiguresTheSimulatedBus()

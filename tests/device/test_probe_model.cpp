@@ -187,10 +187,12 @@ private slots:
         QTest::addColumn<double>("electronSaturation");
         QTest::addColumn<double>("amplitude");
         QTest::addColumn<bool>("crestPassesVp");
-        QTest::newRow("argon defaults") << 50e-3 << 40.0 << false;
-        QTest::newRow("small drive") << 50e-3 << 5.0 << false;
-        QTest::newRow("saturating") << 3e-3 << 40.0 << true;
-        QTest::newRow("no drive") << 50e-3 << 0.0 << false;
+        QTest::addColumn<double>("ionSlope");
+        QTest::newRow("argon defaults") << 50e-3 << 40.0 << false << 0.0;
+        QTest::newRow("small drive") << 50e-3 << 5.0 << false << 0.0;
+        QTest::newRow("saturating") << 3e-3 << 40.0 << true << 0.0;
+        QTest::newRow("no drive") << 50e-3 << 0.0 << false << 0.0;
+        QTest::newRow("expanding sheath") << 50e-3 << 40.0 << false << 3e-5;
     }
 
     void selfBiasLeavesNoMeanCurrent()
@@ -198,8 +200,10 @@ private slots:
         QFETCH(double, electronSaturation);
         QFETCH(double, amplitude);
         QFETCH(bool, crestPassesVp);
+        QFETCH(double, ionSlope);
         PlasmaState plasma;
         plasma.electronSaturation = electronSaturation;
+        plasma.ionSlope = ionSlope;
         ProbeDrive drive;
         drive.amplitude = amplitude;
 
@@ -208,9 +212,10 @@ private slots:
         QCOMPARE(waves.bias + amplitude > plasma.plasmaPotential, crestPassesVp);
         if (!crestPassesVp) {
             // Below Vp the mean electron current is Ies·exp((bias - Vp)/kTe)·I0(A/kTe),
-            // and it must balance the ions.
+            // and it must balance the ions, whose mean is Iis + S·(Vp - bias).
+            const double ions = plasma.ionSaturation + ionSlope * (plasma.plasmaPotential - waves.bias);
             const double expected = plasma.plasmaPotential
-                + plasma.kTe * std::log(plasma.ionSaturation / (electronSaturation * std::cyl_bessel_i(0.0, amplitude / plasma.kTe)));
+                + plasma.kTe * std::log(ions / (electronSaturation * std::cyl_bessel_i(0.0, amplitude / plasma.kTe)));
             QVERIFY2(std::abs(waves.bias - expected) < 1e-6, qPrintable(QString("%1 vs %2").arg(waves.bias).arg(expected)));
         }
     }

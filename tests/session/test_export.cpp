@@ -117,6 +117,7 @@ private slots:
         options.separator = " | ";
         options.band400 = true;
         options.plasmaParameters = true; // chosen per export: never stored
+        options.errorsAndHarmonics = true; // likewise
         QCOMPARE(options.store(), QString());
         QCOMPARE(fileText(".settings/ExportSettings.xml"),
                  QString("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -135,7 +136,7 @@ private slots:
         read.load();
         QCOMPARE(read.separator, QString(" | "));
         QVERIFY(read.band400 && read.header && read.waveFormData);
-        QVERIFY(!read.band200 && !read.results && !read.plasmaParameters);
+        QVERIFY(!read.band200 && !read.results && !read.plasmaParameters && !read.errorsAndHarmonics);
     }
 
     void separatorsOfWhitespaceSurviveTheFile()
@@ -345,21 +346,51 @@ private slots:
         QCOMPARE(QFileInfo("out/empty.csv").size(), 0);
     }
 
+    // Per row of the plasma table: the errors, which averaged entries have,
+    // and the harmonic analysis, which this strongly saturating probe refuses.
+    void errorsAndHarmonicsTable()
+    {
+        const measuredData data = simulatedSession(4, 3, 2);
+        const QVector<PlasmaParameterRow> rows = plasmaParameterRows(data, LangmuirSettings());
+        const QStringList text =
+            lines(written([&](QTextStream& out) { writeErrorsAndHarmonics(out, ";", rows); }));
+        QCOMPARE(text.mid(0, 2), (QStringList{"Errors and Harmonic Analysis",
+                                              "Position;Delay (us);kTe error;Jp error;Ni error;Ld error;kTe harmonic;"
+                                              "kTe harmonic error;Iis harmonic;Ni harmonic;Harmonic residual;"
+                                              "Harmonic error"}));
+        QCOMPARE(text.size(), 2 + 2 + 1);
+        for (int d = 0; d < 2; ++d) {
+            const QStringList fields = text[2 + d].split(';');
+            QCOMPARE(fields.size(), 12);
+            QCOMPARE(fields.mid(0, 2), (QStringList{"4", QString::number(10 * d)}));
+            const results& r = rows[d].parameters;
+            QVERIFY(r.kTe_error > 0 && r.Ldebye_error > 0);
+            QCOMPARE(fields.mid(2, 4), (QStringList{QString::number(r.kTe_error, 'g', 6), QString::number(r.Jp_error, 'g', 6),
+                                                    QString::number(r.Ni_error, 'g', 6),
+                                                    QString::number(r.Ldebye_error, 'g', 6)}));
+            QCOMPARE(fields.mid(6), (QStringList{"nan", "nan", "nan", "nan", "nan", "non-positive harmonic ratios"}));
+        }
+    }
+
     void theFileHoldsTheChosenSectionsInOrder()
     {
         const measuredData data = simulatedSession(2, 3, 2);
         ExportSettings options;
         options.separator = "\t";
         options.plasmaParameters = true;
+        options.errorsAndHarmonics = true;
         options.ivInterpolate = true;
         QCOMPARE(exportSession("out/all.csv", options, data, LangmuirSettings()), QString());
         const QString expected = written([&](QTextStream& out) {
             writeExportHeader(out, "\t");
             writePlasmaParameters(out, "\t", data, LangmuirSettings());
+            writeErrorsAndHarmonics(out, "\t", plasmaParameterRows(data, LangmuirSettings()));
             writeIvData(out, "\t", data);
         });
         QCOMPARE(fileText("out/all.csv"), expected);
-        QVERIFY(expected.indexOf("Plasma Parameters\n") < expected.indexOf("IV Interpolated Data\n"));
+        QVERIFY(expected.indexOf("Plasma Parameters\n") < expected.indexOf("Errors and Harmonic Analysis\n"));
+        QVERIFY(expected.indexOf("Errors and Harmonic Analysis\n") < expected.indexOf("IV Interpolated Data\n"));
+        options.errorsAndHarmonics = false;
 
         options.header = false;
         options.plasmaParameters = false;

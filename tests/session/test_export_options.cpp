@@ -108,6 +108,10 @@ private slots:
         QVERIFY(ok->isEnabled()); // the header is on by default
         box(dialog, "Header Information")->setChecked(false);
         QVERIFY(!ok->isEnabled());
+        QVERIFY(!box(dialog, "Errors and Harmonic Analysis")->isChecked()); // off unless chosen
+        box(dialog, "Errors and Harmonic Analysis")->setChecked(true);
+        QVERIFY(ok->isEnabled());
+        box(dialog, "Errors and Harmonic Analysis")->setChecked(false);
         box(dialog, "Plasma Parameters")->setChecked(true);
         QVERIFY(ok->isEnabled());
         dialog.findChild<QLineEdit*>()->clear();
@@ -127,19 +131,21 @@ private slots:
         box(dialog, "Header Information")->setChecked(false);
         box(dialog, "IV Data")->setChecked(true);
         box(dialog, "Plasma Parameters")->setChecked(true);
+        box(dialog, "Errors and Harmonic Analysis")->setChecked(true);
         QTest::mouseClick(button(dialog, QDialogButtonBox::Ok), Qt::LeftButton);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
 
         const ExportSettings& chosen = dialog.settings();
         QCOMPARE(chosen.separator, QString(" | "));
         QVERIFY(!chosen.header && chosen.ivInterpolate && chosen.doubleProbeCorrected && chosen.plasmaParameters);
+        QVERIFY(chosen.errorsAndHarmonics);
 
         ExportSettings read;
         read.load();
         QCOMPARE(read.separator, QString(" | "));
         QVERIFY(!read.header && read.ivInterpolate && read.doubleProbeCorrected && read.results);
-        QVERIFY(!read.plasmaParameters);
-        QVERIFY(!fileBytes(settingsFile).contains("Plasma"));
+        QVERIFY(!read.plasmaParameters && !read.errorsAndHarmonics);
+        QVERIFY(!fileBytes(settingsFile).contains("Plasma") && !fileBytes(settingsFile).contains("Harmonic"));
 
         // A stored separator that could not separate fields (a line break
         // splits rows; a megabyte between fields is no table) keeps the default.

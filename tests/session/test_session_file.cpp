@@ -435,6 +435,30 @@ private slots:
         QCOMPARE(averaged.VR[2], expected);
         QVERIFY(loaded.positions[0].averages[1].scanRecord());
         QVERIFY(loaded.positions[1].averages.isEmpty()); // its first scan has no low-band frame
+
+        // With the averages come the scatter of the two scans averaged, as the
+        // session had it before saving: the same to the rounding of the
+        // harmonics to six digits (volts: about 1e-4 V, currents: 1e-8 A), by
+        // which a point's current may come from the neighbour of a sample.
+        data.positions[0].completeScatter(1);
+        loaded.positions[0].completeScatter(1);
+        const ScanRecord& before = *data.positions[0].averages[1].scanRecord();
+        const ScanRecord& after = *loaded.positions[0].averages[1].scanRecord();
+        QCOMPARE(before.sweepCount, 2);
+        QCOMPARE(after.sweepCount, 2);
+        const struct
+        {
+            const QVector<double>& before;
+            const QVector<double>& after;
+            double rounding;
+        } deviations[] = {{before.stdV, after.stdV, 1e-3}, {before.stdI, after.stdI, 1e-7}};
+        for (const auto& d : deviations) {
+            QCOMPARE(d.after.size(), d.before.size());
+            QVERIFY(*std::max_element(d.before.begin(), d.before.end()) > 100 * d.rounding);
+            for (int i = 0; i < d.before.size(); ++i)
+                QVERIFY2(std::abs(d.after[i] - d.before[i]) <= 0.02 * d.before[i] + d.rounding,
+                         qPrintable(QString("%1: %2, before saving %3").arg(i).arg(d.after[i]).arg(d.before[i])));
+        }
     }
 
     void rejectsDocumentsThatAreNotSessions()

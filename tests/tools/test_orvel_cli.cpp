@@ -116,7 +116,11 @@ QVector<QStringList> csvRows(const QString& text)
 {
     QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QVector<QStringList> rows;
-    if (lines.isEmpty() || lines.takeFirst() != QLatin1String("position,delay_us,kTe,Jp,Ni,Ld,error"))
+    if (lines.isEmpty()
+        || lines.takeFirst()
+               != QLatin1String("position,delay_us,kTe,Jp,Ni,Ld,error,kTe_error,Jp_error,Ni_error,Ld_error,"
+                                "kTe_harmonic,kTe_harmonic_error,Iis_harmonic,Ni_harmonic,harmonic_residual,"
+                                "harmonic_error"))
         return rows;
     for (const QString& line : lines)
         rows.append(line.split(QLatin1Char(',')));
@@ -249,17 +253,31 @@ private slots:
         QCOMPARE(analyse.err, QString()); // the analysis' own debug lines stay off
         const QVector<QStringList> rows = csvRows(analyse.out);
         QCOMPARE(rows.size(), 1); // the averaged time step of the one position
-        QCOMPARE(rows[0].size(), 7);
+        QCOMPARE(rows[0].size(), 17);
         QCOMPARE(rows[0][0], QStringLiteral("0"));
         QCOMPARE(rows[0][1], QStringLiteral("0"));
         QCOMPARE(rows[0][6], QString());
+        QCOMPARE(rows[0][16], QString());
         const double kTe = rows[0][2].toDouble();
         const double Jp = rows[0][3].toDouble();
         const double modelJp = modelIonSaturation / probeArea(session.settings);
-        qInfo("orvel-cli analyse: kTe %.4g eV (model %.4g eV, %+.1f %%), Jp %.6g A/m2 (model %.6g A/m2, %+.2f %%)",
-              kTe, modelKTe, 100 * (kTe / modelKTe - 1), Jp, modelJp, 100 * (Jp / modelJp - 1));
+        const double kTeHarmonic = rows[0][11].toDouble();
+        qInfo("orvel-cli analyse: kTe %.4g eV (model %.4g eV, %+.1f %%), Jp %.6g A/m2 (model %.6g A/m2, %+.2f %%), "
+              "harmonic kTe %.4g +- %.2g eV",
+              kTe, modelKTe, 100 * (kTe / modelKTe - 1), Jp, modelJp, 100 * (Jp / modelJp - 1), kTeHarmonic,
+              rows[0][12].toDouble());
         QVERIFY(std::abs(kTe / modelKTe - 1) < 0.3);
         QVERIFY(std::abs(Jp / modelJp - 1) < 0.02);
+        // Nine scans averaged: every value has an error, a few per cent at most.
+        for (int c = 7; c <= 10; ++c) {
+            const double relative = rows[0][c].toDouble() / rows[0][c - 5].toDouble();
+            QVERIFY2(relative > 0 && relative < 0.1, qPrintable(rows[0].join(',')));
+        }
+        // Without an ion slope the ion current at the floating bias is Iis.
+        QVERIFY(std::abs(kTeHarmonic / modelKTe - 1) < 0.02);
+        QVERIFY(rows[0][12].toDouble() > 0 && rows[0][12].toDouble() < 0.1);
+        QVERIFY(std::abs(rows[0][13].toDouble() / modelIonSaturation - 1) < 0.02);
+        QVERIFY(rows[0][15].toDouble() < 0.01);
 
         // The human-readable table shows the same values.
         const Run table = runCli({QStringLiteral("analyse"), QStringLiteral("averaged.ldf")});
@@ -267,10 +285,11 @@ private slots:
         const QStringList lines = table.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 2);
         QVERIFY(lines[0].startsWith(QStringLiteral("Position")));
-        QCOMPARE(lines[1].split(QLatin1Char(' '), Qt::SkipEmptyParts),
-                 QStringList({QStringLiteral("0"), QStringLiteral("0"), QString::number(kTe, 'g', 6),
-                              QString::number(Jp, 'g', 6), QString::number(rows[0][4].toDouble(), 'g', 6),
-                              QString::number(rows[0][5].toDouble(), 'g', 6)}));
+        QStringList sixDigits{QStringLiteral("0"), QStringLiteral("0")};
+        for (int c = 2; c < 16; ++c)
+            if (c != 6)
+                sixDigits << QString::number(rows[0][c].toDouble(), 'g', 6);
+        QCOMPARE(lines[1].split(QLatin1Char(' '), Qt::SkipEmptyParts), sixDigits);
 
         // QT_LOGGING_RULES brings the analysis' diagnostics back, on standard error only.
         const Run verbose = runCli({QStringLiteral("analyse"), QStringLiteral("--csv"), QStringLiteral("averaged.ldf")},
@@ -369,7 +388,7 @@ private slots:
         QCOMPARE(analysed.size(), 10);
         QCOMPARE(table.size(), analysed.size());
         for (int i = 0; i < table.size(); ++i) {
-            QCOMPARE(analysed[i].size(), 7);
+            QCOMPARE(analysed[i].size(), 17);
             QCOMPARE(analysed[i][6], QString());
             QCOMPARE(analysed[i][1], QString::number(50 * i));
             QStringList sixDigits{analysed[i][0]};
@@ -393,6 +412,9 @@ private slots:
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0].mid(2, 4), QStringList({"nan", "nan", "nan", "nan"}));
         QVERIFY2(!rows[0][6].isEmpty(), qPrintable(analyse.out));
+        // A single frame has no errors, and the harmonics say why they give nothing.
+        QCOMPARE(rows[0].mid(7, 9), QVector<QString>(9, QStringLiteral("nan")).toList());
+        QCOMPARE(rows[0][16], QStringLiteral("no drive voltage"));
     }
 
     void aLostSensorStillSavesWhatArrived()
@@ -632,7 +654,7 @@ private slots:
                                            << "name one session file to analyse";
         QTest::newRow("export without output") << QStringList{"export", "a.ldf", "--params"} << "-o OUT.csv";
         QTest::newRow("export of nothing") << QStringList{"export", "a.ldf", o, "never.csv"}
-                                           << "choose what to export: --header, --params and/or --iv";
+                                           << "choose what to export: --header, --params, --errors-harmonics and/or --iv";
         QTest::newRow("empty separator") << QStringList{"export", "a.ldf", o, "never.csv", "--header", "--separator", ""}
                                          << "the separator must not be empty";
         QTest::newRow("separator with a line break")

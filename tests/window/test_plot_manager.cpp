@@ -1,10 +1,12 @@
 // The session window: navigation, values, trends, the session file, the close
 // prompt and the base level, with every dialog answered from a script.
 
+#include "acquisition/TimeStepAnalysis.h"
 #include "analysis/LangmuirSettingsWidget.h"
 #include "config/ConfigParamPanel.h"
 #include "window/DialogProvider.h"
 #include "window/FrameView.h"
+#include "window/PlotErrorBarCurve.h"
 #include "window/PlotManager.h"
 #include "window/SessionPlots.h"
 #include "window/ThreeTracePlotter.h"
@@ -264,54 +266,100 @@ private slots:
         r.kTe_error = 0.05;
         r.Ldebye = 2.5e-5; // metres: shown as micrometres
         r.Ldebye_error = 5e-7;
-        panel.showResults(r);
+        HarmonicResults harmonic;
+        harmonic.kTe = 3.02;
+        harmonic.kTeError = 0.0151;
+        harmonic.ionCurrent = 1.25e-3;
+        harmonic.residual = 0.00123;
+        harmonic.harmonicsFitted = 7;
+        panel.showResults(r, harmonic);
         QCOMPARE(panel.valueText(ValuesPanel::kTeRow), QStringLiteral("<font color=red>2.5</font>"));
         QCOMPARE(panel.errorText(ValuesPanel::kTeRow), QStringLiteral("<font color=green>2.0 %</font>"));
         QCOMPARE(panel.valueText(ValuesPanel::LdRow), QStringLiteral("<font color=red>25</font>"));
         QCOMPARE(panel.errorText(ValuesPanel::LdRow), QStringLiteral("<font color=green>2.0 %</font>"));
         QCOMPARE(panel.valueText(ValuesPanel::JpRow), QStringLiteral("<font color=red></font>"));
+        // The harmonic analysis' rows, apart from the IV fit's.
+        QCOMPARE(panel.valueText(ValuesPanel::kTeHarmonicRow), QStringLiteral("<font color=red>3.02</font>"));
+        QCOMPARE(panel.errorText(ValuesPanel::kTeHarmonicRow), QStringLiteral("<font color=green>0.5 %</font>"));
+        QCOMPARE(panel.valueText(ValuesPanel::IisHarmonicRow), QStringLiteral("<font color=red>0.00125</font>"));
+        QCOMPARE(panel.errorText(ValuesPanel::IisHarmonicRow), QStringLiteral("<font color=green></font>"));
+        QCOMPARE(panel.valueText(ValuesPanel::NiHarmonicRow), QStringLiteral("<font color=red></font>"));
+        QCOMPARE(panel.harmonicNote(), QStringLiteral("Harmonics 2 to 8 fitted, residual 0.12 %"));
+
+        HarmonicResults failed;
+        failed.errorText = QStringLiteral("fewer than three usable harmonics");
+        panel.showResults(r, failed);
+        QCOMPARE(panel.valueText(ValuesPanel::kTeHarmonicRow), QStringLiteral("<font color=red></font>"));
+        QCOMPARE(panel.harmonicNote(), QStringLiteral("Harmonic analysis: fewer than three usable harmonics"));
     }
 
-    void trendsTakeTheAveragedEntriesOfEveryPosition()
+    void trendsAnalyseEveryTimeStepTheyShow()
     {
+        // Positions of three scans show their averaged entry, the one of two
+        // scans its first frame; only analysed records give points.
         measuredData data;
-        for (const scanResult& f : acquisition(30, 3, 2) + acquisition(10, 3, 2, 2) + acquisition(20, 2, 2, 3))
+        for (const scanResult& f : acquisition(30, 3, 1) + acquisition(10, 3, 1, 2) + acquisition(20, 2, 1, 3))
             QVERIFY(data.add(f));
-        QCOMPARE(data.positions[0].averages.size(), 2);
-        QCOMPARE(data.positions[2].averages.size(), 0); // two scans: no averages yet
-        // Nothing is analysed for a trend: without analysis, no points.
+        QVERIFY(data.positions[2].averages.isEmpty());
         QVERIFY(trend::points(data, trend::kTe).isEmpty());
+        const LangmuirSettings settings;
+        QVERIFY(!analysePendingTimeSteps(data, settings, QDeadlineTimer(0))); // no time: nothing analysed
+        QVERIFY(trend::points(data, trend::kTe).isEmpty());
+        QVERIFY(analysePendingTimeSteps(data, settings, QDeadlineTimer(QDeadlineTimer::Forever)));
+        ScanRecord* records[] = {data.positions[0].averages[0].scanRecord(),
+                                 data.positions[1].averages[0].scanRecord(),
+                                 &*data.positions[2].scans[0].Delays200[0].scanRecord};
+        QVector<QPointF> kTe, Ld;
+        for (int p = 0; p < 3; ++p) {
+            const double x = data.positions[p].position;
+            kTe << QPointF(x, records[p]->parameters.kTe);
+            Ld << QPointF(x, records[p]->parameters.Ldebye * 1e6); // micrometres
+        }
+        QVERIFY(records[0]->sweepCount == 2 && std::isfinite(records[0]->parameters.kTe_error));
+        QVERIFY(!trend::overDelay(data));
+        QCOMPARE(trend::points(data, trend::kTe), kTe);
+        QCOMPARE(trend::points(data, 99), kTe); // any other index: kTe
+        QCOMPARE(trend::points(data, trend::Ld), Ld);
+        // This probe is driven deep into electron saturation, which the
+        // harmonic analysis refuses: no point where it gave no value.
+        QCOMPARE(records[1]->harmonic.errorText, QStringLiteral("non-positive harmonic ratios"));
+        QVERIFY(trend::points(data, trend::kTeHarmonic).isEmpty());
+        records[1]->harmonic.ionCurrent = 2e-3;
+        QCOMPARE(trend::points(data, trend::IisHarmonic), QVector<QPointF>{QPointF(10, 2e-3)});
 
-        data.positions[0].averages[0].scanRecord()->parameters.kTe = 3.0;
-        data.positions[0].averages[1].scanRecord()->parameters.kTe = 4.0;
-        data.positions[1].averages[1].scanRecord()->parameters.kTe = 5.0;
-        data.positions[1].averages[1].scanRecord()->parameters.Ldebye = 2e-5;
-        QCOMPARE(trend::points(data, trend::kTe),
-                 (QVector<QPointF>{QPointF(30, 3.0), QPointF(30, 4.0), QPointF(10, 5.0)}));
-        QCOMPARE(trend::points(data, 99), trend::points(data, trend::kTe)); // any other index: kTe
-        QCOMPARE(trend::points(data, trend::Ld), QVector<QPointF>{QPointF(10, 20.0)}); // micrometres
-        QVERIFY(trend::points(data, trend::Jp).isEmpty());
-
-        // In the window: displaying an averaged frame analyses it, and the
-        // trend view then finds its values.
+        // A spatial scan of five positions in the window: every position,
+        // without any frame visited but the first.
         auto session = makeSession();
-        feed(*session, acquisition(30, 3, 2) + acquisition(10, 3, 2, 2));
+        for (int p = 0; p < 5; ++p)
+            feed(*session, acquisition(10 * p, 3, 1, p + 1));
         session->refreshValues();
-        child<QSlider>(*session, "positionSlider")->setValue(1);
         session->showTrends();
-        session->trend_Ld();
         const QwtPlotCurve* trendCurve = session->plots().curve(QStringLiteral("Trend"));
+        QTRY_VERIFY(session->trendComplete());
         QVERIFY(trendCurve->isVisible());
         QVERIFY(!session->plots().curve(QStringLiteral("IV"))->isVisible());
-        // The first time step of each position was displayed.
-        QCOMPARE(trendCurve->dataSize(), size_t(2));
-        QCOMPARE(trendCurve->sample(0).x(), 30.0);
-        QCOMPARE(trendCurve->sample(1).x(), 10.0);
-        const double metres = session->data().positions[1].averages[0].scanRecord()->parameters.Ldebye;
-        QCOMPARE(trendCurve->sample(1).y(), metres * 1e6);
+        QCOMPARE(trendCurve->dataSize(), size_t(5));
+        for (int p = 0; p < 5; ++p) {
+            const ScanRecord* record = session->data().positions[p].averages[0].scanRecord();
+            QCOMPARE(trendCurve->sample(p), QPointF(10 * p, record->parameters.Jp)); // Jp at first
+        }
         const ThreeTracePlotter* iv = session->plots().plot(SessionPlots::IvPlot);
-        QCOMPARE(iv->axisTitle(QwtPlot::yLeft).text(), results::parameterLabel(trend::Ld));
+        QCOMPARE(iv->title().text(), QStringLiteral("Trend of Jp (A/m^2)"));
         QCOMPARE(iv->axisTitle(QwtPlot::xBottom).text(), QStringLiteral("Position (mm)"));
+        session->trend_Ld();
+        QCOMPARE(iv->axisTitle(QwtPlot::yLeft).text(), results::parameterLabel(trend::Ld));
+        QCOMPARE(iv->title().text(), QStringLiteral("Trend of %1").arg(results::parameterLabel(trend::Ld)));
+        session->trend_NiHarmonic();
+        QCOMPARE(iv->title().text(), QStringLiteral("Trend of Harmonic Ni (m^-3)"));
+
+        // Other analysis settings analyse every time step again.
+        session->trend_Jp();
+        const double jp = trendCurve->sample(4).y();
+        session->analysisSettings()->probe_radius *= 2; // a quarter of the current density
+        session->displayTrend();
+        QTRY_VERIFY(session->trendComplete());
+        QCOMPARE(trendCurve->dataSize(), size_t(5));
+        QVERIFY(std::abs(trendCurve->sample(4).y() / jp - 0.25) < 1e-12);
 
         // Each view's legend names its own curves only.
         auto legendEntries = [iv](const QwtPlotCurve* c) {
@@ -325,8 +373,24 @@ private slots:
         QCOMPARE(legendEntries(session->plots().curve(QStringLiteral("IV"))).size(), 1);
         QVERIFY(!trendCurve->isVisible());
         QVERIFY(session->plots().curve(QStringLiteral("IV"))->isVisible());
+        QCOMPARE(iv->title().text(), QStringLiteral("VI Curve"));
         QCOMPARE(iv->axisTitle(QwtPlot::xBottom).text(), QStringLiteral("Voltage [V]"));
         QCOMPARE(iv->axisTitle(QwtPlot::yLeft).text(), QStringLiteral("I [A]"));
+    }
+
+    void aTimeResolvedTrendRunsOverTheDelay()
+    {
+        auto session = makeSession();
+        feed(*session, acquisition(0, 3, 10));
+        session->refreshValues();
+        session->showTrends();
+        QTRY_VERIFY(session->trendComplete());
+        const QwtPlotCurve* trendCurve = session->plots().curve(QStringLiteral("Trend"));
+        QCOMPARE(trendCurve->dataSize(), size_t(10));
+        for (int d = 0; d < 10; ++d)
+            QCOMPARE(trendCurve->sample(d).x(), 10.0 * d); // the plan's 10 us steps
+        QCOMPARE(session->plots().plot(SessionPlots::IvPlot)->axisTitle(QwtPlot::xBottom).text(),
+                 QStringLiteral("Delay (\u00b5s)"));
     }
 
     void averagingDecidesBetweenAveragedAndSingleScans()
@@ -410,8 +474,25 @@ private slots:
         QVERIFY(session->save());
         QCOMPARE(dialogs.saveDialogs, 1);
 
+        // The averaged time step shows errors and draws error bars...
+        session->refreshValues();
+        const ValuesPanel* values = session->findChild<ValuesPanel*>();
+        QStringList errors;
+        for (ValuesPanel::Row row : {ValuesPanel::kTeRow, ValuesPanel::JpRow, ValuesPanel::NiRow, ValuesPanel::LdRow}) {
+            errors << values->errorText(row);
+            QVERIFY2(errors.last().contains(QRegularExpression("<font color=green>[0-9]+\\.[0-9] %</font>")),
+                     qPrintable(errors.last()));
+        }
+        const auto* corrected = static_cast<const PlotErrorBarCurve*>(session->plots().curve(QStringLiteral("Corrected IV")));
+        QVERIFY(*std::max_element(corrected->errors().begin(), corrected->errors().end()) > 0);
+
         auto loaded = makeSession(QStringLiteral("Session 2"));
         QCOMPARE(loaded->load(file), 1);
+        // ...and the same once the file is read back.
+        const ValuesPanel* loadedValues = loaded->findChild<ValuesPanel*>();
+        QCOMPARE(QStringList({loadedValues->errorText(ValuesPanel::kTeRow), loadedValues->errorText(ValuesPanel::JpRow),
+                              loadedValues->errorText(ValuesPanel::NiRow), loadedValues->errorText(ValuesPanel::LdRow)}),
+                 errors);
         QCOMPARE(loaded->data().positions.size(), 2);
         QCOMPARE(loaded->data().positions[1].scans.size(), 2);
         QCOMPARE(loaded->data().positions[0].averages.size(), 4);

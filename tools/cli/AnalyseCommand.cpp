@@ -23,13 +23,35 @@ namespace {
 
 const QString command = QStringLiteral("analyse");
 
+const QString csvHeader = QStringLiteral(
+    "position,delay_us,kTe,Jp,Ni,Ld,error,kTe_error,Jp_error,Ni_error,Ld_error,kTe_harmonic,kTe_harmonic_error,"
+    "Iis_harmonic,Ni_harmonic,harmonic_residual,harmonic_error");
+
+// The numbers of a row after its position and delay: the values, their
+// errors, the harmonic analysis.
+QVector<double> values(const PlasmaParameterRow& row)
+{
+    const results& r = row.parameters;
+    const HarmonicResults& h = row.harmonic;
+    return {r.kTe, r.Jp, r.Ni, r.Ldebye, r.kTe_error, r.Jp_error, r.Ni_error, r.Ldebye_error,
+            h.kTe, h.kTeError, h.ionCurrent, h.ionDensity, h.residual};
+}
+
+constexpr int valuesBeforeErrorText = 4;
+
 void writeCsv(QTextStream& stream, const QVector<PlasmaParameterRow>& rows)
 {
-    stream << "position,delay_us,kTe,Jp,Ni,Ld,error\n";
+    stream << csvHeader << '\n';
     for (const PlasmaParameterRow& row : rows) {
-        const results& r = row.parameters;
-        stream << row.position << ',' << csvNumber(row.delay) << ',' << csvNumber(r.kTe) << ',' << csvNumber(r.Jp)
-               << ',' << csvNumber(r.Ni) << ',' << csvNumber(r.Ldebye) << ',' << csvField(row.errorText) << '\n';
+        QStringList fields{QString::number(row.position), csvNumber(row.delay)};
+        const QVector<double> numbers = values(row);
+        for (int i = 0; i < numbers.size(); ++i) {
+            if (i == valuesBeforeErrorText)
+                fields << csvField(row.errorText);
+            fields << csvNumber(numbers[i]);
+        }
+        fields << csvField(row.harmonic.errorText);
+        stream << fields.join(QLatin1Char(',')) << '\n';
     }
 }
 
@@ -39,30 +61,38 @@ QString tableNumber(double value)
     return std::isnan(value) ? QStringLiteral("nan") : QString::number(value, 'g', 6);
 }
 
-// Columns padded to their widest entry: numbers to the right, the error text
+// Columns padded to their widest entry: numbers to the right, the two texts
 // (last) to the left.
 void writeTable(QTextStream& stream, const QVector<PlasmaParameterRow>& rows)
 {
     QVector<QStringList> lines{{QStringLiteral("Position"), QStringLiteral("Delay (us)"), QStringLiteral("kTe (eV)"),
                                 QStringLiteral("Jp (A/m2)"), QStringLiteral("Ni (1/m3)"), QStringLiteral("Ld (m)"),
-                                QStringLiteral("Error")}};
+                                QStringLiteral("kTe err"), QStringLiteral("Jp err"), QStringLiteral("Ni err"),
+                                QStringLiteral("Ld err"), QStringLiteral("kTe harm (eV)"), QStringLiteral("kTe harm err"),
+                                QStringLiteral("Iis harm (A)"), QStringLiteral("Ni harm (1/m3)"),
+                                QStringLiteral("Harm residual"), QStringLiteral("Error"),
+                                QStringLiteral("Harmonic error")}};
     for (const PlasmaParameterRow& row : rows) {
-        const results& r = row.parameters;
-        lines.append({QString::number(row.position), tableNumber(row.delay), tableNumber(r.kTe), tableNumber(r.Jp),
-                      tableNumber(r.Ni), tableNumber(r.Ldebye), row.errorText});
+        QStringList line{QString::number(row.position), tableNumber(row.delay)};
+        for (double value : values(row))
+            line << tableNumber(value);
+        lines.append(line << row.errorText << row.harmonic.errorText);
     }
     const int columns = lines.first().size();
+    const int texts = 2;
     QVector<int> width(columns, 0);
     for (const QStringList& line : lines)
         for (int c = 0; c < columns; ++c)
             width[c] = std::max(width[c], line[c].size());
     for (const QStringList& line : lines) {
         QStringList cells;
-        for (int c = 0; c + 1 < columns; ++c)
+        for (int c = 0; c < columns - texts; ++c)
             cells << line[c].rightJustified(width[c]);
-        if (!line.constLast().isEmpty())
-            cells << line.constLast();
-        stream << cells.join(QLatin1String("  ")) << '\n';
+        cells << line[columns - texts].leftJustified(width[columns - texts]) << line.constLast();
+        QString text = cells.join(QLatin1String("  "));
+        while (text.endsWith(QLatin1Char(' ')))
+            text.chop(1);
+        stream << text << '\n';
     }
 }
 
@@ -74,14 +104,15 @@ int runAnalyse(const QStringList& arguments)
     parser.setApplicationDescription(QStringLiteral(
         "Prints the plasma parameters of every frame of a session file that holds a scan record, from a fresh "
         "analysis under the file's own analysis settings: the frames and values of the export's plasma-parameter "
-        "table, with the analysis' error text."));
+        "table, with the analysis' error text, the errors (averaged frames) and the harmonic analysis (kTe, ion "
+        "current and density from the current's harmonics, with the reason where it gives none)."));
     parser.addPositionalArgument(QStringLiteral("analyse"), QStringLiteral("the command"), QStringLiteral("analyse"));
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("Session file (.ldf)."),
                                  QStringLiteral("FILE.ldf"));
     const QCommandLineOption csv(QStringLiteral("csv"),
-                                 QStringLiteral("Machine-readable output: a header line "
-                                                "position,delay_us,kTe,Jp,Ni,Ld,error, numbers in their shortest "
-                                                "round-trip form, nan where not determined."));
+                                 QStringLiteral("Machine-readable output: a header line %1, numbers in their "
+                                                "shortest round-trip form, nan where not determined.")
+                                     .arg(csvHeader));
     parser.addOption(csv);
     if (const auto exit = parseArguments(parser, arguments, command))
         return *exit;

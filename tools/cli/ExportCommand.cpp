@@ -20,7 +20,7 @@ int runExport(const QStringList& arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Exports a session file to delimited text, as the window's Export does: the sections chosen, in the order "
-        "header, plasma parameters, IV data. At least one section must be chosen."));
+        "header, plasma parameters, errors and harmonic analysis, IV data. At least one section must be chosen."));
     parser.addPositionalArgument(QStringLiteral("export"), QStringLiteral("the command"), QStringLiteral("export"));
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("Session file (.ldf)."),
                                  QStringLiteral("FILE.ldf"));
@@ -34,8 +34,12 @@ int runExport(const QStringList& arguments)
     const QCommandLineOption params(QStringLiteral("params"),
                                     QStringLiteral("The plasma-parameter table, from a fresh analysis under the file's "
                                                    "analysis settings."));
+    const QCommandLineOption errorsAndHarmonics(
+        QStringLiteral("errors-harmonics"),
+        QStringLiteral("The table of the plasma parameters' errors and the harmonic analysis (kTe, ion current and "
+                       "density from the current's harmonics), for the rows of the plasma-parameter table."));
     const QCommandLineOption iv(QStringLiteral("iv"), QStringLiteral("The IV data of every frame."));
-    parser.addOptions({output, separator, header, params, iv});
+    parser.addOptions({output, separator, header, params, errorsAndHarmonics, iv});
     if (const auto exit = parseArguments(parser, arguments, command))
         return *exit;
     const QStringList files = operands(parser);
@@ -47,8 +51,9 @@ int runExport(const QStringList& arguments)
     const QString separatorProblem = ExportSettings::separatorProblem(parser.value(separator));
     if (!separatorProblem.isEmpty())
         return usageError(command, separatorProblem);
-    if (!parser.isSet(header) && !parser.isSet(params) && !parser.isSet(iv))
-        return usageError(command, QStringLiteral("choose what to export: --header, --params and/or --iv"));
+    if (!parser.isSet(header) && !parser.isSet(params) && !parser.isSet(errorsAndHarmonics) && !parser.isSet(iv))
+        return usageError(command,
+                          QStringLiteral("choose what to export: --header, --params, --errors-harmonics and/or --iv"));
 
     measuredData data;
     ConfigParam config;
@@ -61,6 +66,7 @@ int runExport(const QStringList& arguments)
     options.separator = parser.value(separator);
     options.header = parser.isSet(header);
     options.plasmaParameters = parser.isSet(params);
+    options.errorsAndHarmonics = parser.isSet(errorsAndHarmonics);
     options.ivInterpolate = parser.isSet(iv);
     error = exportSession(target, options, data, settings);
     if (!error.isEmpty())

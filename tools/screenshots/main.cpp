@@ -12,6 +12,7 @@
 #include "config/ConfigParamPanel.h"
 #include "drive/SimulatedDrivePorts.h"
 #include "simdrive/SimulatedDrive.h"
+#include "window/DialogProvider.h"
 #include "window/PlotManager.h"
 
 #include <QAction>
@@ -87,6 +88,17 @@ private:
     QString folder;
 };
 
+// The pictures need no session kept: a scan in a session that holds an
+// unsaved one discards it instead of waiting for an answer nobody gives.
+class DiscardingDialogs : public DialogProvider
+{
+public:
+    QMessageBox::StandardButton askToSaveChanges(QWidget*, const QString&, const QString&) override
+    {
+        return QMessageBox::Discard;
+    }
+};
+
 void scan(MainWin& window)
 {
     child<QAction>(window, "actionScan")->trigger();
@@ -130,6 +142,8 @@ int main(int argc, char* argv[])
     const Shots shots(arguments.at(1));
 
     MainWin window;
+    DiscardingDialogs dialogs;
+    window.setDialogProvider(&dialogs);
     window.resize(1000, 740);
     window.show();
     child<QAction>(window, "actionConnect")->trigger();
@@ -159,14 +173,14 @@ int main(int argc, char* argv[])
     panel.close();
 
     scan(window);
-    // The trend shows the values of the frames analysed so far, that is
-    // displayed: step through every position, as an operator would.
+    // Step through the positions as an operator would, to the second one.
     auto* positions = child<QSlider>(*session, "positionSlider");
     for (int position = positions->maximum(); position >= 1; --position)
         positions->setValue(position);
     shots.take(window, "spatial-scan");
     child<QPushButton>(*session, "viewTrendsButton")->click();
     buttonLabelled(*session, "kTe")->click();
+    waitFor([session] { return session->trendComplete(); }, "the trend to be complete");
     shots.take(window, "trends");
     return 0;
 }
