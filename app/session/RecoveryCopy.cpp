@@ -12,7 +12,8 @@
 #include <algorithm>
 #include <atomic>
 
-const char* const RecoveryCopy::suffix = ".ldf";
+const char* const RecoveryCopy::suffix = ".ldj";
+const char* const RecoveryCopy::legacySuffix = ".ldf";
 const char* const RecoveryCopy::lockSuffix = ".lock";
 const char* const RecoveryCopy::asideFolderName = "unreadable";
 
@@ -39,11 +40,15 @@ QString namePrefix(const QString& pattern)
 // unfinished write beside it ("<name>.ldf.XXXXXX"). Empty for other files.
 QString owningCopy(const QString& entry)
 {
-    const QString ldf = QLatin1String(RecoveryCopy::suffix);
-    if (entry.endsWith(ldf))
-        return entry;
-    const int at = entry.indexOf(ldf + QLatin1Char('.'));
-    return at > 0 ? entry.left(at + ldf.size()) : QString();
+    for (const char* suffix : {RecoveryCopy::suffix, RecoveryCopy::legacySuffix}) {
+        const QString ending = QLatin1String(suffix);
+        if (entry.endsWith(ending))
+            return entry;
+        const int at = entry.indexOf(ending + QLatin1Char('.'));
+        if (at > 0)
+            return entry.left(at + ending.size());
+    }
+    return QString();
 }
 
 void removeLeftovers(QDir folder, const QString& copyName)
@@ -107,7 +112,7 @@ RecoveryCopy RecoveryCopy::claimNew(const QString& folder, const QString& namePa
         if (auto lock = tryClaim(fileName))
             return RecoveryCopy(fileName, std::move(lock));
     }
-    error = QStringLiteral("cannot claim a recovery copy in \"%1\"").arg(folder);
+    error = QStringLiteral("cannot claim a recovery journal in \"%1\"").arg(folder);
     return {};
 }
 
@@ -115,8 +120,9 @@ std::vector<RecoveryCopy> RecoveryCopy::claimOrphans(const QString& folder)
 {
     QDir dir(folder);
     QSet<QString> copies;
-    for (const QString& entry : dir.entryList({QStringLiteral("*") + QLatin1String(suffix) + QStringLiteral("*")},
-                                              QDir::Files | QDir::Hidden)) {
+    const QStringList patterns{QStringLiteral("*%1*").arg(QLatin1String(suffix)),
+                               QStringLiteral("*%1*").arg(QLatin1String(legacySuffix))};
+    for (const QString& entry : dir.entryList(patterns, QDir::Files | QDir::Hidden)) {
         const QString copy = owningCopy(entry);
         if (!copy.isEmpty())
             copies.insert(copy);

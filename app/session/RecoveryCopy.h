@@ -8,9 +8,10 @@
 
 class QLockFile;
 
-// One recovery copy of a session on disk ("<name>.ldf" in the recovery folder)
-// together with the claim of this process on it: a lock file beside it
-// ("<name>.ldf.lock") held for as long as the copy belongs to a live session.
+// One recovery file of a session on disk (the journal "<name>.ldj" in the
+// recovery folder) together with the claim of this process on it: a lock file
+// beside it ("<name>.ldj.lock") held for as long as the file belongs to a live
+// session.
 // A copy whose lock is held by another running process belongs to that
 // process and is left alone; the lock of a process that died (crash, kill,
 // power cut) is stale and is taken over.
@@ -20,7 +21,10 @@ class QLockFile;
 class RecoveryCopy
 {
 public:
-    static const char* const suffix;         // ".ldf"
+    static const char* const suffix;         // ".ldj"
+    // Recovery copies of earlier versions, whole session files, are still
+    // offered and read.
+    static const char* const legacySuffix;   // ".ldf"
     static const char* const lockSuffix;     // ".lock", after the copy's name
     static const char* const asideFolderName; // where unreadable copies are moved
 

@@ -6,7 +6,7 @@
 #include "session/ReferenceBaseLevel.h"
 #include "session/RegularFile.h"
 #include "session/SessionFile.h"
-#include "session/SessionRecovery.h"
+#include "session/SessionJournal.h"
 #include "window/DialogProvider.h"
 #include "window/FrameView.h"
 #include "window/GraphForm.h"
@@ -120,15 +120,15 @@ PlotManager::PlotManager(const ConfigParam& defaults, bool advancedMode, QWidget
     , m_dialogs(DialogProvider::standard())
     , m_advancedMode(advancedMode)
     , m_trendIndex(trend::Jp)
-    , m_recovery(std::make_unique<SessionRecovery>([this] { return recoveryContents(); }))
+    , m_recovery(std::make_unique<SessionJournal>([this] { return recoveryContents(); }))
 {
     QSettings settings;
     settings.beginGroup(QLatin1String(settingsGroup));
     m_savePath = settings.value(QLatin1String(saveFolderKey), QLatin1String(kDefaultSaveFolder)).toString();
 
     m_recovery->setNamePattern(m_config.autosaveNamePattern);
-    connect(m_recovery.get(), &SessionRecovery::copyFailed, this,
-            [](const QString& problem) { qWarning().noquote() << "No recovery copy of the session:" << problem; });
+    connect(m_recovery.get(), &SessionJournal::journalFailed, this,
+            [](const QString& problem) { qWarning().noquote() << "No recovery journal of the session:" << problem; });
     m_panel->setAdvancedMode(advancedMode);
     m_savedSettings = settingsSnapshot();
     setWindowIcon(QIcon(QStringLiteral(":/images/Zund_File.png")));
@@ -462,7 +462,7 @@ bool PlotManager::confirmClose()
 {
     if (hasUnsavedChanges() && !askToSaveChanges())
         return false;
-    // Saved, or the operator chose to drop the session, and its recovery copy.
+    // Saved, or the operator chose to drop the session, and its journal.
     m_recovery->remove();
     return true;
 }
@@ -538,24 +538,10 @@ void PlotManager::acquisitionUpdate(int acquisition, const scanResult& frame)
 
 void PlotManager::dataUpdate(const scanResult& frame)
 {
-    if (!m_data.add(frame))
+    if (!m_recovery->file(m_data, frame))
         return;
     m_modified = true;
-    noteFiled(frame);
     scheduleRefresh();
-}
-
-// Frames arrive scan group by scan group: a frame of another position or scan
-// completes the group before it.
-void PlotManager::noteFiled(const scanResult& frame)
-{
-    const bool groupComplete = m_groupOpen && (frame.position != m_lastPosition || frame.scan != m_lastScan);
-    m_groupOpen = true;
-    m_lastPosition = frame.position;
-    m_lastScan = frame.scan;
-    m_recovery->noteChange();
-    if (groupComplete)
-        m_recovery->noteMilestone();
 }
 
 // The first frame after a quiet spell is shown at once; later ones wait for
@@ -572,6 +558,9 @@ void PlotManager::prepareForNewScan()
 {
     ++m_acquisition;
     m_refreshTimer.stop();
+    // The data go, and their journal with them; the scan's first frame
+    // begins a new one.
+    m_recovery->remove();
     m_data.positions.clear();
     m_data.fileName.clear();
     m_alerts.clear();
@@ -585,7 +574,6 @@ void PlotManager::prepareForNewScan()
     refreshValues();
     m_reanalyseButton->setEnabled(false);
     m_ownFileName.clear();
-    m_groupOpen = false;
 }
 
 void PlotManager::harmValueChanged(int harmonics)
@@ -599,7 +587,7 @@ void PlotManager::scanToggled(bool checked)
     m_scanButton->setChecked(checked);
     m_scanButton->setText(scanButtonText(checked));
     m_scanning = checked;
-    // The end of a scan: what it gathered goes to the recovery copy now.
+    // The end of a scan: what it gathered goes to the disk now.
     if (!checked)
         m_recovery->flush();
 }

@@ -25,7 +25,7 @@ class QSlider;
 class QSpinBox;
 class RecoveryCopy;
 class SessionPlots;
-class SessionRecovery;
+class SessionJournal;
 struct SessionContents;
 class ValuesPanel;
 struct FrameView;
@@ -83,8 +83,8 @@ public:
     // `contents`, which this takes): unsaved, with no file of its own, and
     // keeping `copy` until it is saved or closed.
     void restoreRecovered(SessionContents& contents, RecoveryCopy copy);
-    // The recovery copy kept while the session gathers data.
-    SessionRecovery& recovery() const { return *m_recovery; }
+    // The recovery journal kept while the session gathers data.
+    SessionJournal& recovery() const { return *m_recovery; }
 
     // Whether closing would lose anything: a stored scan, a loaded file or
     // changed analysis settings since the last save.
@@ -196,7 +196,6 @@ private:
     void announceBaseLevel();
     QMap<QString, QString> settingsSnapshot() const;
 
-    void noteFiled(const scanResult& frame);
     void scheduleRefresh();
     void displayFrame(int p, int s, int d);
     void displayCurrentFrame();
@@ -264,10 +263,5 @@ private:
     // The analysis settings the records' analyses were made with.
     QMap<QString, QString> m_analysedWith;
 
-    std::unique_ptr<SessionRecovery> m_recovery;
-    // Position and scan number of the last frame filed, to notice when a scan
-    // group is complete; none before the first frame of a scan.
-    bool m_groupOpen = false;
-    int m_lastPosition = 0;
-    int m_lastScan = 0;
+    std::unique_ptr<SessionJournal> m_recovery;
 };

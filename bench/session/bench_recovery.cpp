@@ -4,7 +4,7 @@
 // that (which unshares the part of the data it touches), and, on the copy's
 // own thread, writing it. Also the pause the copies then keep between writes.
 
-#include "session/SessionRecovery.h"
+#include "session/SessionJournal.h"
 
 #include "SimulatedAcquisition.h"
 
