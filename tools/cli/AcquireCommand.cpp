@@ -303,8 +303,17 @@ int runAcquire(const QStringList& arguments)
         warn(QStringLiteral("no recovery journal of the acquisition is kept (%1)").arg(problem));
     });
     acquisition.setJournal(&journal);
-    QObject::connect(&acquisition, &Acquisition::progressed, &loop,
-                     [&](int frames, int scans) { progress.update(frames, scans); });
+    // With ORVEL_CLI_REPORT_FRAMES set, a line "frames N" on standard error
+    // after each frame: what a benchmark that kills this program compares its
+    // recovery journal with.
+    const bool reportFrames = qEnvironmentVariableIsSet("ORVEL_CLI_REPORT_FRAMES");
+    QObject::connect(&acquisition, &Acquisition::progressed, &loop, [&](int frames, int scans) {
+        progress.update(frames, scans);
+        if (reportFrames) {
+            err() << "frames " << frames << '\n';
+            err().flush();
+        }
+    });
     QObject::connect(&acquisition, &Acquisition::finished, &loop, &QEventLoop::quit);
     acquisition.start();
     loop.exec();
