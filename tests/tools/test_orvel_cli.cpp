@@ -594,7 +594,8 @@ private slots:
                   QStringLiteral("stopped.ldf")},
                  {{QStringLiteral("ORVEL_SIM_FRAME_INTERVAL_MS"), QStringLiteral("20")}});
         QVERIFY(process.waitForStarted());
-        QTest::qWait(1000);
+        // Stopped once frames have arrived, however long the start took.
+        QTRY_VERIFY_WITH_TIMEOUT(journalFrames() > 0, 30000);
         QCOMPARE(::kill(pid_t(process.processId()), signalNumber), 0);
         const Run run = finish(process);
         CHECK_EXIT(run, 0);
