@@ -646,7 +646,7 @@ void MainWin::offerRecoveryCopy(RecoveryCopy copy)
 {
     SessionContents contents;
     QString reason;
-    if (!readRecoveryFile(copy.fileName(), contents, reason)) {
+    if (!readRecoveryFile(copy, contents, reason)) {
         const QString name = copy.fileName();
         const QString aside = copy.setAside();
         const QString fate = aside.isEmpty() ? QStringLiteral("It was deleted.")

@@ -110,3 +110,17 @@ bool readRecoveryFile(const QString& fileName, SessionContents& contents, QStrin
         return false;
     return readSession(file, contents.data, contents.config, contents.settings, &error);
 }
+
+bool readRecoveryFile(RecoveryCopy& copy, SessionContents& contents, QString& error)
+{
+    if (copy.crashedWhileReading()) {
+        error = QStringLiteral("reading it ended the program before");
+        // Marked still, for whoever claims it next.
+        copy.startReading();
+        return false;
+    }
+    copy.startReading();
+    const bool read = readRecoveryFile(copy.fileName(), contents, error);
+    copy.finishedReading();
+    return read;
+}

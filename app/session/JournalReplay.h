@@ -4,6 +4,7 @@
 
 #include <optional>
 
+class RecoveryCopy;
 struct SessionContents;
 
 // Reading a recovery journal back: the session it describes is rebuilt by
@@ -36,3 +37,8 @@ std::optional<int> recoveryFileFrames(const QString& fileName, QString& error);
 // Reads what a recovery file holds into `contents`: a journal, or a recovery
 // copy (a whole session file) left by an earlier version of the program.
 bool readRecoveryFile(const QString& fileName, SessionContents& contents, QString& error);
+
+// The same for a claimed recovery file, refused when reading it ended the
+// program before (so that a file which crashes the reader is set aside, not
+// offered at every start).
+bool readRecoveryFile(RecoveryCopy& copy, SessionContents& contents, QString& error);

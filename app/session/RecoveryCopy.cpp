@@ -16,6 +16,7 @@ const char* const RecoveryCopy::suffix = ".ldj";
 const char* const RecoveryCopy::legacySuffix = ".ldf";
 const char* const RecoveryCopy::lockSuffix = ".lock";
 const char* const RecoveryCopy::asideFolderName = "unreadable";
+const char* const RecoveryCopy::readingSuffix = ".reading";
 
 namespace {
 
@@ -71,9 +72,10 @@ RecoveryCopy::RecoveryCopy(RecoveryCopy&&) noexcept = default;
 RecoveryCopy& RecoveryCopy::operator=(RecoveryCopy&&) noexcept = default;
 RecoveryCopy::~RecoveryCopy() = default;
 
-RecoveryCopy::RecoveryCopy(QString fileName, std::unique_ptr<QLockFile> lock)
+RecoveryCopy::RecoveryCopy(QString fileName, std::unique_ptr<QLockFile> lock, bool crashedReading)
     : m_fileName(std::move(fileName))
     , m_lock(std::move(lock))
+    , m_crashedReading(crashedReading)
 {
 }
 
@@ -133,9 +135,10 @@ std::vector<RecoveryCopy> RecoveryCopy::claimOrphans(const QString& folder)
         auto lock = tryClaim(fileName);
         if (!lock)
             continue; // a running session's
+        const bool crashedReading = QFileInfo::exists(fileName + QLatin1String(readingSuffix));
         removeLeftovers(dir, copy);
         if (QFileInfo::exists(fileName))
-            orphans.push_back(RecoveryCopy(fileName, std::move(lock)));
+            orphans.push_back(RecoveryCopy(fileName, std::move(lock), crashedReading));
         // Without a copy the claim ends here, and the lock file with it.
     }
     std::sort(orphans.begin(), orphans.end(), [](const RecoveryCopy& a, const RecoveryCopy& b) {
@@ -147,6 +150,17 @@ std::vector<RecoveryCopy> RecoveryCopy::claimOrphans(const QString& folder)
 QDateTime RecoveryCopy::lastWritten() const
 {
     return QFileInfo(m_fileName).lastModified();
+}
+
+void RecoveryCopy::startReading()
+{
+    QFile marker(m_fileName + QLatin1String(readingSuffix));
+    marker.open(QIODevice::WriteOnly);
+}
+
+void RecoveryCopy::finishedReading()
+{
+    QFile::remove(m_fileName + QLatin1String(readingSuffix));
 }
 
 void RecoveryCopy::remove()

@@ -27,6 +27,7 @@ public:
     static const char* const legacySuffix;   // ".ldf"
     static const char* const lockSuffix;     // ".lock", after the copy's name
     static const char* const asideFolderName; // where unreadable copies are moved
+    static const char* const readingSuffix;   // ".reading", after the copy's name
 
     // The per-user recovery folder: "recovery" in the application's local data
     // folder (e.g. ~/.local/share/Brisvane/Orvel/recovery).
@@ -53,6 +54,13 @@ public:
     QString fileName() const { return m_fileName; }
     QDateTime lastWritten() const;
 
+    // A marker beside the file says that it is being read until
+    // finishedReading(): a read that ends the program (a file that crashes it)
+    // leaves the marker, and the claim of the next start sees it.
+    void startReading();
+    void finishedReading();
+    bool crashedWhileReading() const { return m_crashedReading; }
+
     // Deletes the copy and gives up the claim.
     void remove();
     // Moves the copy into the folder's "unreadable" sub-folder, where it is
@@ -63,9 +71,10 @@ public:
     void release();
 
 private:
-    RecoveryCopy(QString fileName, std::unique_ptr<QLockFile> lock);
+    RecoveryCopy(QString fileName, std::unique_ptr<QLockFile> lock, bool crashedReading = false);
     static std::unique_ptr<QLockFile> tryClaim(const QString& fileName);
 
     QString m_fileName;
     std::unique_ptr<QLockFile> m_lock;
+    bool m_crashedReading = false;
 };

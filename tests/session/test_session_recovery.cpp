@@ -317,6 +317,34 @@ private slots:
         QVERIFY(QFile::exists(aside) && QFile::exists(second));
     }
 
+    // A journal whose reading ended the program (it crashed the reader) is
+    // refused from then on, so that it can be set aside instead of crashing
+    // every start.
+    void aJournalThatEndedItsReaderIsNotReadAgain()
+    {
+        {
+            LiveSession session(folder);
+            session.file(frames(1).first());
+            QVERIFY(session.recovery.waitForWrite());
+        }
+        std::vector<RecoveryCopy> orphans = RecoveryCopy::claimOrphans(folder);
+        QCOMPARE(int(orphans.size()), 1);
+        SessionContents contents;
+        QString error;
+        QVERIFY2(readRecoveryFile(orphans.front(), contents, error), qPrintable(error));
+        orphans.front().startReading(); // and the program ends here
+        orphans.front().release();
+
+        for (int start = 0; start < 2; ++start) {
+            orphans = RecoveryCopy::claimOrphans(folder);
+            QCOMPARE(int(orphans.size()), 1);
+            QVERIFY(orphans.front().crashedWhileReading());
+            QVERIFY(!readRecoveryFile(orphans.front(), contents, error));
+            QVERIFY(error.contains(QStringLiteral("ended the program")));
+            orphans.front().release();
+        }
+    }
+
     void namesAreFileNameSafeAndUnique()
     {
         QString error;

@@ -73,7 +73,7 @@ int recoverJournal(const QString& name, const QString& path)
     if (!journal.isValid())
         return fail(error);
     SessionContents contents;
-    if (!readRecoveryFile(journal.fileName(), contents, error))
+    if (!readRecoveryFile(journal, contents, error))
         return fail(QStringLiteral("the recovery journal \"%1\" cannot be read: %2").arg(name, error));
     // Saved as `acquire` saves its session; the journal goes only once the
     // session file is whole.
