@@ -37,8 +37,9 @@ QString namePrefix(const QString& pattern)
     return safe.isEmpty() ? QStringLiteral("session") : safe.left(64);
 }
 
-// The copy a file of the folder belongs to: the copy itself, its lock, or an
-// unfinished write beside it ("<name>.ldf.XXXXXX"). Empty for other files.
+// The recovery file a file of the folder belongs to: the file itself, its
+// lock, its reading marker, or an unfinished write of a session file beside
+// it ("<name>.ldf.XXXXXX"). Empty for other files.
 QString owningCopy(const QString& entry)
 {
     for (const char* suffix : {RecoveryCopy::suffix, RecoveryCopy::legacySuffix}) {

@@ -83,9 +83,9 @@ private:
     RecoveryCopy m_copy;
     std::unique_ptr<JournalWriter> m_writer;
     // The session is journaled (a frame was filed, or a journal adopted) and
-    // the journal is being kept, or retried when it could not be begun.
+    // the journal is being kept, or begun again at every state check when it
+    // could not be begun.
     bool m_active = false;
-    bool m_retryDue = false;
     // The state as last journaled: the record without its frames, and the
     // base level, which is checked at every frame.
     QByteArray m_state;
