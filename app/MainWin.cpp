@@ -36,7 +36,6 @@
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTabBar>
-#include <QThread>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -99,6 +98,7 @@ void seedRandomGenerator()
 MainWin::MainWin(QWidget* parent)
     : QMainWindow(parent)
     , m_dialogs(DialogProvider::standard())
+    , m_acquisition(std::make_unique<AcquisitionControl>())
 {
     loadOrvelResources();
     Logger::instance(this);
@@ -119,10 +119,7 @@ MainWin::MainWin(QWidget* parent)
     readRememberedPaths();
     connectActions();
 
-    m_sensorTimer.setInterval(sensorPollIntervalMs);
-    // Connected once, here: reconnecting the sensor only starts the timer
-    // again, so the status is asked once a tick however often it reconnects.
-    connect(&m_sensorTimer, &QTimer::timeout, this, &MainWin::updateSensorState);
+    connectAcquisition();
 
     buildDecoration();
 }
@@ -130,7 +127,7 @@ MainWin::MainWin(QWidget* parent)
 MainWin::~MainWin()
 {
     writeRememberedPaths();
-    shutDownAcquisition();
+    m_acquisition.reset();
     // Hiding the sub-windows as the base class tears them down activates
     // others, and by then this object is no longer a MainWin.
     disconnect(m_area, nullptr, this, nullptr);
@@ -475,7 +472,7 @@ void MainWin::closeSession(PlotManager* session)
     if (session == m_scanSession) {
         // The scan's data would have nowhere to go.
         if (isScanning())
-            requestScanStop();
+            m_acquisition->requestScanStop();
         m_actionScan->setChecked(false);
     }
     if (wasCurrent)
