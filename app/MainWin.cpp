@@ -12,6 +12,7 @@
 #include "session/ExportOptions.h"
 #include "session/RecoveryCopy.h"
 #include "session/SessionRecovery.h"
+#include "window/SessionDocument.h"
 #include "window/DialogProvider.h"
 #include "window/PlotManager.h"
 
@@ -402,7 +403,23 @@ PlotManager* MainWin::newSessionWindow()
     // Every session's Start Scan button drives the acquisition: the current
     // session follows the active sub-window, so any of them can be the one.
     connect(session, &PlotManager::scanStarted, this, &MainWin::actionScanSlot);
+    SessionDocument* document = &session->document();
+    connect(document, &SessionDocument::nameChanged, this, &MainWin::showCurrentSessionInTitle);
+    connect(document, &SessionDocument::modifiedChanged, this, &MainWin::showCurrentSessionInTitle);
     return session;
+}
+
+// "name[*] — Orvel" for the session shown, with the desktop's mark while it
+// holds what is not saved; "Orvel" alone while no session is open.
+void MainWin::showCurrentSessionInTitle()
+{
+    if (!hasSubWindow()) {
+        setWindowTitle(QStringLiteral("Orvel"));
+        setWindowModified(false);
+        return;
+    }
+    setWindowTitle(QStringLiteral("%1[*] \u2014 Orvel").arg(m_currentSession->document().name()));
+    setWindowModified(m_currentSession->hasUnsavedChanges());
 }
 
 QMdiSubWindow* MainWin::subWindowOf(const PlotManager* session) const
@@ -436,7 +453,7 @@ PlotManager* MainWin::createSession()
     PlotManager* session = hasSubWindow() ? newSessionWindow() : m_currentSession;
     connect(session, &PlotManager::positionRailUpdate, this, &MainWin::railPositionUpdate, Qt::UniqueConnection);
     ++m_sessionCounter;
-    session->setWindowTitle(QStringLiteral("Session %1").arg(m_sessionCounter));
+    session->document().setUntitledName(QStringLiteral("Session %1").arg(m_sessionCounter));
     QMdiSubWindow* window = m_area->addSubWindow(session);
     window->show();
     ++m_openSessions;
@@ -447,6 +464,7 @@ PlotManager* MainWin::createSession()
     // The new session is the one shown, even before the window is.
     m_area->setActiveSubWindow(window);
     m_currentSession = session;
+    showCurrentSessionInTitle();
     return session;
 }
 
@@ -482,6 +500,7 @@ void MainWin::closeSession(PlotManager* session)
     session->deleteLater();
     m_closedWindows.removeAll(nullptr);
     m_closedWindows.append(window);
+    showCurrentSessionInTitle();
     setWidgetStates();
 }
 
@@ -504,6 +523,7 @@ void MainWin::sessionChange(QMdiSubWindow* window)
             m_actionSaveSession->setEnabled(true);
             m_actionSaveAsSession->setEnabled(true);
         }
+        showCurrentSessionInTitle();
     }
     m_actionExport->setEnabled(true);
 }
@@ -665,7 +685,7 @@ void MainWin::offerRecoveryCopy(RecoveryCopy copy)
                               {QStringLiteral("Restore"), QStringLiteral("Discard"), QStringLiteral("Later")})) {
     case Restore: {
         PlotManager* session = createSession();
-        session->setWindowTitle(session->windowTitle() + QStringLiteral(" (recovered)"));
+        session->document().setUntitledName(session->windowTitle() + QStringLiteral(" (recovered)"));
         session->restoreRecovered(contents, std::move(copy));
         sessionChange(subWindowOf(session));
         break;

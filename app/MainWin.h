@@ -130,6 +130,7 @@ private:
     static PlotManager* sessionOf(QMdiSubWindow* window);
     void forEachSession(const std::function<void(PlotManager&)>& apply) const;
     void applyAreaRules();
+    void showCurrentSessionInTitle();
     bool hasSubWindow() const { return m_openSessions > 0; }
     PlotManager* nextCurrentSession();
     bool loadIntoNewSession(const QString& fileName);

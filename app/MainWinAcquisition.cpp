@@ -84,6 +84,7 @@ void MainWin::connectSensor()
     m_area->update();
     if (PlotManager* active = sessionOf(m_area->activeSubWindow()))
         m_currentSession = active;
+    showCurrentSessionInTitle();
     m_actionConnect->setText(QStringLiteral("Disconnect"));
     m_actionMove->setEnabled(true);
     setSessionsConnected(true);

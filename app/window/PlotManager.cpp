@@ -107,6 +107,7 @@ PlotManager::PlotManager(const ConfigParam& defaults, bool advancedMode, QWidget
             [](const QString& problem) { qWarning().noquote() << "No recovery copy of the session:" << problem; });
     m_panel->setAdvancedMode(advancedMode);
     connect(m_document.get(), &SessionDocument::loaded, this, &PlotManager::showLoadedSession);
+    connect(m_document.get(), &SessionDocument::nameChanged, this, &QWidget::setWindowTitle);
     connect(m_document.get(), &SessionDocument::saved, this, [this] {
         m_reanalyseButton->setEnabled(true);
         m_recovery->remove();
@@ -296,6 +297,8 @@ void PlotManager::connectControls()
     connect(m_reanalyseButton, &QPushButton::clicked, this, &PlotManager::reanalyse);
     connect(m_alertButton, &QPushButton::toggled, this, &PlotManager::showAlert);
     connect(m_settings.get(), &LangmuirSettingsWidget::settingsClosed, this, &PlotManager::refreshValues);
+    connect(m_settings.get(), &LangmuirSettingsWidget::settingsClosed, m_document.get(),
+            &SessionDocument::settingsMayHaveChanged);
     connect(m_panel.get(), &ConfigParamPanel::positionUpdate, this, &PlotManager::positionRailUpdate);
 }
 

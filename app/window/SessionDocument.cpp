@@ -61,14 +61,61 @@ bool SessionDocument::isModified() const
     return m_modified || settingsSnapshot() != m_savedSettings;
 }
 
+QString SessionDocument::name() const
+{
+    if (m_fileName.isEmpty())
+        return m_untitledName;
+    return m_fileName.mid(m_fileName.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+void SessionDocument::setUntitledName(const QString& name)
+{
+    m_untitledName = name;
+    if (m_fileName.isEmpty())
+        emit nameChanged(name);
+}
+
+void SessionDocument::setFileName(const QString& fileName)
+{
+    m_fileName = fileName;
+    emit nameChanged(name());
+}
+
+// Said only when it changes: every filed frame asks.
+void SessionDocument::showMark()
+{
+    const bool modified = isModified();
+    if (modified == m_shownModified)
+        return;
+    m_shownModified = modified;
+    emit modifiedChanged(modified);
+}
+
 void SessionDocument::noteChange()
 {
     m_modified = true;
+    showMark();
+}
+
+void SessionDocument::settingsMayHaveChanged()
+{
+    showMark();
 }
 
 void SessionDocument::detachFromFile()
 {
     m_ownFileName.clear();
+    if (!m_fileName.isEmpty())
+        setFileName(QString());
+}
+
+// The session's data and settings are those of `fileName`.
+void SessionDocument::markClean(const QString& fileName)
+{
+    m_modified = false;
+    m_savedSettings = settingsSnapshot();
+    setFileName(fileName);
+    showMark();
 }
 
 // ---------------------------------------------------------------- saving
@@ -123,9 +170,7 @@ bool SessionDocument::writeSessionFile(const QString& target)
 void SessionDocument::markSaved(const QString& target)
 {
     m_ownFileName = target;
-    m_window.setWindowTitle(target.mid(target.lastIndexOf(QLatin1Char('/')) + 1));
-    m_modified = false;
-    m_savedSettings = settingsSnapshot();
+    markClean(target);
     QSettings store;
     store.beginGroup(QLatin1String(settingsGroup));
     store.setValue(QLatin1String(saveFolderKey), m_savePath);
@@ -156,8 +201,8 @@ int SessionDocument::load(const QString& fileName)
         return 0;
     }
     m_settings.showRecord();
-    m_savedSettings = settingsSnapshot();
-    m_modified = true;
+    // What was read is what the file holds: closing it unchanged loses nothing.
+    markClean(fileName);
     emit loaded();
     if (!changes.isEmpty())
         m_dialogs->warning(&m_window, applicationTitle(),
@@ -169,8 +214,9 @@ void SessionDocument::restored()
 {
     m_ownFileName.clear();
     m_settings.showRecord();
-    m_savedSettings = settingsSnapshot();
-    m_modified = true;
+    markClean(QString());
+    // In no file: closing it would lose it.
+    noteChange();
     emit loaded();
 }
 

@@ -15,9 +15,15 @@ class measuredData;
 // holds changes that are not in that file, and the operations on files that
 // change these (save, save as, load, the close prompt, the base level).
 //
-// Changes are: filing a scan, loading a file, restoring a session left by an
-// earlier run, and analysis settings other than those last saved or loaded.
-// Saving clears the mark.
+// The name is the file's name once the session has been saved to a file or
+// loaded from one, and the session's own "Session N" name otherwise,
+// including once a new scan has replaced what came from the file.
+//
+// Changes are: filing a scan, restoring a session left by an earlier run
+// (it is in no file), and analysis settings other than those last saved or
+// loaded. Loading a file and saving clear the mark; a new scan leaves it as
+// it was (what it discards was offered for saving before it began), and a
+// base level is no change: it is not stored in the file.
 class SessionDocument : public QObject
 {
     Q_OBJECT
@@ -33,6 +39,12 @@ public:
 
     void setDialogProvider(DialogProvider* dialogs) { m_dialogs = dialogs; }
 
+    // The name shown for the session: its file's name, or the untitled name.
+    QString name() const;
+    // The name used while the session belongs to no file ("Session 2").
+    void setUntitledName(const QString& name);
+    QString untitledName() const { return m_untitledName; }
+
     // The file the session was last saved to from this window; empty before.
     QString ownFileName() const { return m_ownFileName; }
     // Whether closing would lose anything (see the class comment).
@@ -47,8 +59,11 @@ public:
     void restored();
     // A scan was filed.
     void noteChange();
-    // A new scan begins: the next plain save asks for a name.
+    // A new scan begins: what the session shows no longer comes from a
+    // file, and the next plain save asks for a name.
     void detachFromFile();
+    // The analysis settings may have changed: the mark is looked at again.
+    void settingsMayHaveChanged();
 
     // True when the session may close: nothing unsaved, or the operator
     // saved or chose to discard it.
@@ -65,6 +80,8 @@ public:
     void unsetBaseLevel();
 
 signals:
+    void nameChanged(const QString& name);
+    void modifiedChanged(bool modified);
     // A load filled the session: the display starts over.
     void loaded();
     // The session was saved to `fileName`.
@@ -75,6 +92,9 @@ private:
     QString chooseSaveTarget(bool asNewName);
     bool writeSessionFile(const QString& target);
     void markSaved(const QString& target);
+    void markClean(const QString& fileName);
+    void setFileName(const QString& fileName);
+    void showMark();
     bool askToSaveChanges();
     bool openForReading(QFile& file);
     void announceBaseLevel();
@@ -86,9 +106,15 @@ private:
     LangmuirSettingsWidget& m_settings;
     DialogProvider* m_dialogs;
 
+    QString m_untitledName;
+    // The file the session's data are in: saved to or loaded from.
+    QString m_fileName;
+
     QString m_savePath;
     QString m_ownFileName;
     bool m_modified = false;
+    // The mark as last announced.
+    bool m_shownModified = false;
     // The analysis settings as last saved or loaded.
     QMap<QString, QString> m_savedSettings;
 };

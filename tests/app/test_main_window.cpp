@@ -447,12 +447,18 @@ private slots:
     {
         auto window = makeWindow();
         PlotManager* session = window->createSession();
+        // The main window names the session shown and marks it while unsaved.
+        QCOMPARE(window->windowTitle(), QStringLiteral("Session 1[*] \u2014 Orvel"));
+        QVERIFY(!window->isWindowModified());
         feed(session, frames(3, 4));
+        QVERIFY(window->isWindowModified());
         const QString file = path("round.ldf");
         dialogs.saveNames = QStringList{file};
         action(*window, "actionSaveSession")->trigger();
         QCOMPARE(dialogs.saveCaptions, QStringList{"Save File"});
         QCOMPARE(session->windowTitle(), QStringLiteral("round.ldf"));
+        QCOMPARE(window->windowTitle(), QStringLiteral("round.ldf[*] \u2014 Orvel"));
+        QVERIFY(!window->isWindowModified());
         QVERIFY(!session->hasUnsavedChanges());
 
         // Open: a second session, current, holding the same data.
@@ -481,6 +487,33 @@ private slots:
         dialogs.saveNames = QStringList{path("copy.ldf")};
         action(*window, "actionSaveAsSession")->trigger();
         QCOMPARE(withoutSaveTime(contents(path("copy.ldf"))), withoutSaveTime(contents(file)));
+        QCOMPARE(reopened->windowTitle(), QStringLiteral("copy.ldf"));
+
+        // A new scan replaces what came from the file: the session is no
+        // longer that file.
+        reopened->prepareForNewScan();
+        QCOMPARE(reopened->windowTitle(), QStringLiteral("Session 2"));
+        QCOMPARE(window->windowTitle(), QStringLiteral("Session 2[*] \u2014 Orvel"));
+    }
+
+    // Opening is no change: a file opened and closed as it was asks nothing.
+    void anOpenedFileIsNotAChange()
+    {
+        auto window = makeWindow();
+        PlotManager* source = window->createSession();
+        feed(source, frames(1, 2));
+        dialogs.saveNames = QStringList{path("opened.ldf")};
+        QVERIFY(source->save());
+        QVERIFY(window->openSessionFile(path("opened.ldf")));
+        PlotManager* opened = window->currentSession();
+        QCOMPARE(opened->windowTitle(), QStringLiteral("opened.ldf"));
+        QCOMPARE(window->windowTitle(), QStringLiteral("opened.ldf[*] \u2014 Orvel"));
+        QVERIFY(!window->isWindowModified());
+        QVERIFY(subWindowOf(*window, opened)->close());
+        QCOMPARE(dialogs.texts("prompt"), QStringList());
+        QCOMPARE(window->openSessionCount(), 1);
+        QVERIFY(subWindowOf(*window, source)->close());
+        QCOMPARE(window->windowTitle(), QStringLiteral("Orvel"));
     }
 
     void openThatLoadsNothingLeavesNoSession()
