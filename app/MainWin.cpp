@@ -32,6 +32,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QSettings>
 #include <QScreen>
 #include <QShortcut>
@@ -61,6 +62,10 @@ constexpr int kLineWidth = 5;
 constexpr int kTopLineY = 20;
 constexpr int kBottomLineOffset = 24;
 constexpr int kLogoY = 25;
+
+// The widest text the time-left label shows.
+const QString kTimeLeftWidest = QStringLiteral("-Time-Left-12:34:56-");
+constexpr int kTimerIntervalMs = 1000;
 
 QString translated(const char* text)
 {
@@ -113,6 +118,10 @@ MainWin::MainWin(QWidget* parent)
     setAcceptDrops(true);
     setAnimated(true);
     setWindowIcon(QIcon(QStringLiteral(":/images/Zund.png")));
+    m_syncFreqTimer.setInterval(kTimerIntervalMs);
+    m_syncFreqTimer.start();
+    m_progressTimer.setInterval(kTimerIntervalMs);
+    m_progressTimer.setSingleShot(true);
     setWindowTitle(QStringLiteral("Orvel"));
     seedRandomGenerator();
 
@@ -245,12 +254,23 @@ void MainWin::buildStatusBar()
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("statusbar"));
     // Permanent widgets, so that the status messages on the left never hide them.
+    // The scan's progress and time left are shown only while a scan runs.
+    m_progressBar = new QProgressBar(bar);
+    m_progressBar->setObjectName(QStringLiteral("progressBar"));
+    m_progressBar->setRange(0, 100);
+    m_progressBar->hide();
+    m_timeLeftLabel = new QLabel(bar);
+    m_timeLeftLabel->setObjectName(QStringLiteral("timeLeftLabel"));
+    m_timeLeftLabel->setMinimumWidth(m_timeLeftLabel->fontMetrics().horizontalAdvance(kTimeLeftWidest));
+    m_timeLeftLabel->hide();
     m_positionLabel = new QLabel(bar);
     m_positionLabel->setObjectName(QStringLiteral("positionLabel"));
     m_positionLabel->setAlignment(Qt::AlignCenter);
     m_connectionLabel = new QLabel(bar);
     m_connectionLabel->setObjectName(QStringLiteral("connectionLabel"));
     auto* spare = new QLabel(QStringLiteral("--"), bar);
+    bar->addPermanentWidget(m_progressBar);
+    bar->addPermanentWidget(m_timeLeftLabel);
     bar->addPermanentWidget(m_positionLabel);
     bar->addPermanentWidget(m_connectionLabel);
     bar->addPermanentWidget(spare);
@@ -343,6 +363,12 @@ void MainWin::connectActions()
     connect(m_actionAboutQt, &QAction::triggered, qApp, &QApplication::aboutQt);
     connect(m_actionEditEedfTable, &QAction::triggered, this, &MainWin::editEEDFTable);
     connect(this, &MainWin::connectingFirstSession, this, &MainWin::createSession);
+    connect(this, &MainWin::calibrationStarted, this, &MainWin::updateCalibProgress);
+    connect(m_actionCopy, &QAction::triggered, this, &MainWin::copy);
+    connect(m_actionCalibrate, &QAction::triggered, this, &MainWin::actionCalibrateSlot);
+    connect(m_actionMove, &QAction::triggered, this, &MainWin::showLinDriverSettings);
+    connect(&m_syncFreqTimer, &QTimer::timeout, this, &MainWin::updateSyncFreq);
+    connect(&m_progressTimer, &QTimer::timeout, this, &MainWin::updateProgressBar);
 
     const auto shortcut = [this](const char* keys, void (MainWin::*slot)()) {
         auto* key = new QShortcut(QKeySequence(QLatin1String(keys)), this);
@@ -748,3 +774,27 @@ void MainWin::about()
     AboutDialog dialog(this);
     m_dialogs->exec(dialog);
 }
+
+// ---------------------------------------------------------------- inert commands
+
+// The menus offer copying, calibration, the default voltage, a rerun, the
+// frequency's resynchronisation and the drive's own dialog, and two timers
+// tick for them, but this version does none of these: the slots take the
+// wiring and do nothing.
+void MainWin::abortAll() {}
+
+void MainWin::copy() {}
+
+void MainWin::actionCalibrateSlot() {}
+
+void MainWin::updateCalibProgress() {}
+
+void MainWin::setDefVoltage() {}
+
+void MainWin::rerun() {}
+
+void MainWin::resynchronizeFreq() {}
+
+void MainWin::showLinDriverSettings() {}
+
+void MainWin::updateSyncFreq() {}

@@ -3,10 +3,12 @@
 #include "acquisition/AcquisitionControl.h"
 #include "config/ConfigParam.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QList>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -16,9 +18,11 @@ class PlotManager;
 class QAction;
 class QFrame;
 class QLabel;
+class QProgressBar;
 class QMdiArea;
 class QMdiSubWindow;
 class RecoveryCopy;
+struct ScanStart;
 
 // The program's main window. Every measurement session is one tabbed
 // sub-window of its session area, holding a session window (PlotManager);
@@ -69,9 +73,14 @@ public:
     QString exportFileName() const { return m_exportFileName; }
 
 signals:
+    // Declared for the calibration and the stop of a scan; nothing in this
+    // version emits them.
+    void calibrationStarted();
     void connectingFirstSession();
+    void stopScan();
 
 public slots:
+    void abortAll();
     void setWidgetStates();
     void sessionChange(QMdiSubWindow* window);
     void testConnection();
@@ -81,7 +90,13 @@ public slots:
     void scanDone();
     void railPositionUpdate(double mm);
     void actionConnectSlot();
+    void copy();
+    void actionCalibrateSlot();
+    void updateCalibProgress();
     void actionScanSlot(bool checked);
+    void setDefVoltage();
+    void rerun();
+    void resynchronizeFreq();
     PlotManager* createSession();
     void closeSession(PlotManager* session);
     void saveSession();
@@ -94,8 +109,13 @@ public slots:
     void help();
     void aboutHardware();
     void setAdvMode();
+    void showLinDriverSettings();
     void showLangmuirSettings();
     void showConfigPanel();
+    void updateSyncFreq();
+    // Shows how far the running scan has come and the time it still needs;
+    // hides both once no scan runs. Runs once a second while a scan runs.
+    void updateProgressBar();
     void editEEDFTable();
     void toggleMasterMode(bool checked);
     void about();
@@ -147,6 +167,8 @@ private:
     bool startScan(PlotManager& session);
     void showDriveMoveFailed(double position, const QString& reason);
     void showScanStopped();
+    void startScanProgress(const ScanStart& start, const ConfigParam& config);
+    void hideScanProgress();
 
     DialogProvider* m_dialogs;
     ConfigParam m_defaultConfig;
@@ -187,6 +209,8 @@ private:
     QAction* m_actionEditEedfTable = nullptr;
     QAction* m_actionInputUserVp = nullptr;
 
+    QProgressBar* m_progressBar = nullptr;
+    QLabel* m_timeLeftLabel = nullptr;
     QLabel* m_positionLabel = nullptr;
     QLabel* m_connectionLabel = nullptr;
     QFrame* m_topLine = nullptr;
@@ -195,6 +219,14 @@ private:
 
     // The session the running scan feeds.
     QPointer<PlotManager> m_scanSession;
+    // What the running scan asked for, and since when it runs.
+    int m_scanScans = 0;
+    int m_scanPositions = 1;
+    QElapsedTimer m_scanClock;
+    // Repeating, started with the window; drives updateSyncFreq.
+    QTimer m_syncFreqTimer;
+    // Single-shot; drives updateProgressBar while a scan runs.
+    QTimer m_progressTimer;
     std::unique_ptr<AcquisitionControl> m_acquisition;
     // Sub-windows of closed sessions, deleted once the event loop runs again;
     // the program may end before that, and their panels must still save.

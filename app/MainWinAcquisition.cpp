@@ -8,6 +8,8 @@
 #include "SensorTexts.h"
 #include "acquisition/AcquisitionControl.h"
 #include "acquisition/ExpectedFrames.h"
+#include "acquisition/ScanHandler.h"
+#include "acquisition/ScanProgress.h"
 #include "acquisition/ScanStart.h"
 #include "acquisition/scanResult.h"
 #include "analysis/LangmuirSettingsWidget.h"
@@ -23,6 +25,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QProgressBar>
 #include <QStatusBar>
 
 namespace {
@@ -55,6 +58,9 @@ void MainWin::connectAcquisition()
     connect(control, &AcquisitionControl::sensorLost, this, &MainWin::sensorDisconnected);
     connect(control, &AcquisitionControl::scanEnded, this, &MainWin::scanDone);
     connect(control, &AcquisitionControl::driveMoveFailed, this, &MainWin::showDriveMoveFailed);
+    // Nothing emits it in this version; a stop from it goes the way of the
+    // Scan command's.
+    connect(this, &MainWin::stopScan, control, &AcquisitionControl::requestScanStop);
     connect(control, &AcquisitionControl::extraFramesDropped, this, [this](int count) {
         m_dialogs->warning(this, QCoreApplication::applicationName(), ExpectedFrames::droppedText(count));
     });
@@ -99,6 +105,9 @@ void MainWin::disconnectSensor()
         acquiringSession()->scanToggled(false);
     }
     m_acquisition->disconnectSensor();
+    hideScanProgress();
+    // "Idle" or "Scanning" would outlive the sensor they describe.
+    statusBar()->clearMessage();
     m_actionMove->setEnabled(false);
     setNotConnected();
 }
@@ -109,6 +118,7 @@ void MainWin::sensorDisconnected()
         return;
     const bool wasScanning = isScanning();
     m_acquisition->dropSensor();
+    hideScanProgress();
     if (wasScanning) {
         m_actionScan->setChecked(false);
         acquiringSession()->scanToggled(false);
@@ -247,6 +257,7 @@ bool MainWin::startScan(PlotManager& session)
     applyScanConfigToAnalysis(config, settings);
 
     m_scanSession = &session;
+    startScanProgress(start, config);
     session.scanToggled(true);
     m_actionScan->setChecked(true);
     m_actionScan->setEnabled(true);
@@ -266,9 +277,42 @@ void MainWin::showDriveMoveFailed(double position, const QString& reason)
 void MainWin::scanDone()
 {
     m_actionScan->setChecked(false);
+    hideScanProgress();
     showScanStopped();
     m_scanSession = nullptr;
     setWidgetStates();
+}
+
+void MainWin::startScanProgress(const ScanStart& start, const ConfigParam& config)
+{
+    m_scanScans = start.scans;
+    m_scanPositions = config.spatParam.bUseSpatScan
+                          ? spatialPositionCount(config.spatParam.start, config.spatParam.step, config.spatParam.end)
+                          : 1;
+    m_scanClock.start();
+    m_progressBar->show();
+    m_timeLeftLabel->show();
+    updateProgressBar();
+}
+
+void MainWin::updateProgressBar()
+{
+    if (!isScanning() || !m_scanSession) {
+        hideScanProgress();
+        return;
+    }
+    const ScanProgress progress = ScanProgress::of(m_scanSession->data(), m_scanScans, m_scanPositions);
+    m_progressBar->setValue(progress.percent());
+    m_progressBar->setFormat(progress.text());
+    m_timeLeftLabel->setText(progress.timeLeftText(m_scanClock.elapsed()));
+    m_progressTimer.start();
+}
+
+void MainWin::hideScanProgress()
+{
+    m_progressTimer.stop();
+    m_progressBar->hide();
+    m_timeLeftLabel->hide();
 }
 
 // The acquiring session's button, and the current one's, which may have
@@ -292,7 +336,8 @@ void MainWin::setWidgetStates()
             action->setEnabled(false);
         session->scanEnabled(true);
     } else if (!calibrating && !cleaning && !scanning) {
-        for (QAction* action : {m_actionCalibrate, m_actionClean, m_actionScan})
+        // Move... too, which a scan disabled: the drive may be moved again.
+        for (QAction* action : {m_actionCalibrate, m_actionClean, m_actionScan, m_actionMove})
             action->setEnabled(true);
         session->scanEnabled(true);
     } else if (scanning && !calibrating && !cleaning) {

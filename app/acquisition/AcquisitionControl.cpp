@@ -253,6 +253,8 @@ void AcquisitionControl::workerDone(ScanHandler* worker)
 
 void AcquisitionControl::requestScanStop()
 {
+    if (!isScanning())
+        return;
     m_sensor->endCommand();
     m_scanHandler->stopScan();
     m_scanHandler = nullptr;

@@ -67,8 +67,9 @@ public:
     // frame goes to `deliver`, called on the thread of `receiver`.
     void startScan(const ScanStart& start, const ConfigParam& config, QObject* receiver,
                    const std::function<void(const scanResult&)>& deliver);
+public slots:
     // Sends the end frame at once; the worker sends it again if it was still
-    // polling, and ends within one poll.
+    // polling, and ends within one poll. Nothing happens when no scan runs.
     void requestScanStop();
 
 signals:

@@ -12,6 +12,8 @@ list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/PositionWrapper.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PositionWrapper.h
   ${CMAKE_CURRENT_LIST_DIR}/ScanGroup.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ScanProgress.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ScanProgress.h
   ${CMAKE_CURRENT_LIST_DIR}/ScanGroup.h
   ${CMAKE_CURRENT_LIST_DIR}/scanResult.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scanResult.h

@@ -400,7 +400,8 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("not connected") << false << false << false << false << "dddde";
         QTest::newRow("not connected, boxes checked") << false << true << true << true << "dddde";
-        QTest::newRow("connected, idle") << true << false << false << false << "eeeue";
+        // Move... as on connection: a scan that disabled it has ended.
+        QTest::newRow("connected, idle") << true << false << false << false << "eeeee";
         QTest::newRow("connected, scanning") << true << false << false << true << "ddudu";
         QTest::newRow("connected, calibrating") << true << true << false << false << "udddd";
         QTest::newRow("connected, calibrating and cleaning") << true << true << true << true << "udddd";

@@ -21,6 +21,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLoggingCategory>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
@@ -199,11 +200,21 @@ private slots:
         QCOMPARE(scanButtonText(session), QStringLiteral("Stop Scan"));
         QVERIFY(!action(*window, "actionMove")->isEnabled());
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Scanning"));
+        // Progress and time left while the scan runs, in scans of three.
+        auto* progress = window->findChild<QProgressBar*>(QStringLiteral("progressBar"));
+        auto* timeLeft = window->findChild<QLabel*>(QStringLiteral("timeLeftLabel"));
+        QVERIFY(!progress->isHidden());
+        QVERIFY(!timeLeft->isHidden());
+        QVERIFY(progress->format().endsWith(QStringLiteral("/3")));
+        QVERIFY(timeLeft->text().startsWith(QStringLiteral("-Time-Left-")));
 
         QTRY_VERIFY_WITH_TIMEOUT(!window->isScanning(), 30000);
         QVERIFY(!action(*window, "actionScan")->isChecked());
         QCOMPARE(scanButtonText(session), QStringLiteral("Start Scan"));
         QVERIFY(action(*window, "actionScan")->isEnabled());
+        QVERIFY(action(*window, "actionMove")->isEnabled());
+        QVERIFY(progress->isHidden());
+        QVERIFY(timeLeft->isHidden());
 
         // The frames reached the session: three scans, both bands, analysed.
         const measuredData& data = session->data();
@@ -243,6 +254,8 @@ private slots:
 
         action(*window, "actionConnect")->trigger();
         QVERIFY(!window->isConnected());
+        // A status of the sensor no longer there says nothing true.
+        QCOMPARE(window->statusBar()->currentMessage(), QString());
         QCOMPARE(action(*window, "actionConnect")->text(), QStringLiteral("connect"));
         QCOMPARE(connectionText(*window), kNotConnected);
         for (const char* name : {"actionScan", "actionMove", "actionCalibrate", "actionClean"})
