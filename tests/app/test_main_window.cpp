@@ -5,6 +5,8 @@
 
 #include "MainWin.h"
 #include "ScriptedDialogs.h"
+#include "SensorTexts.h"
+#include "window/DialogProvider.h"
 #include "analysis/LangmuirSettingsWidget.h"
 #include "config/ConfigParamPanel.h"
 #include "window/PlotManager.h"
@@ -835,6 +837,39 @@ private slots:
         QVERIFY(dialogs.texts("about")[0].startsWith(QStringLiteral("Orvel|\n--------")));
         QVERIFY(dialogs.texts("about")[0].endsWith(QStringLiteral("METER SERIAL NO:\t\nFIRMWARE VERSION:\t\n"
                                                                   "PROBE SERIAL NO:\t\nFIRMWARE VERSION:\t\n")));
+    }
+
+    // The toolkit's own boxes, as the operator sees them: a short text does
+    // not leave the title too narrow for the decorations (the window's icon
+    // and three buttons take some 120 pixels), and the hardware information's
+    // ruled heading stays on one line.
+    void standardBoxesShowWholeTitlesAndLines()
+    {
+        QString title;
+        int boxWidth = 0;
+        int labelWidth = 0;
+        QTimer answer;
+        answer.setInterval(0);
+        connect(&answer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            title = box->windowTitle();
+            boxWidth = box->width();
+            labelWidth = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))->width();
+            box->accept();
+        });
+        answer.start();
+        DialogProvider* standard = DialogProvider::standard();
+        standard->warning(nullptr, QStringLiteral("Invalid save file"), QStringLiteral("Save file invalid"));
+        QCOMPARE(title, QStringLiteral("Invalid save file"));
+        QVERIFY(boxWidth >= QFontMetrics(QApplication::font()).horizontalAdvance(title) + 120);
+
+        const QString hardware = hardwareInformation(QStringLiteral("1.5.0"), QStringLiteral("d"), nullptr);
+        const QString heading = hardware.split(QLatin1Char('\n')).at(1);
+        QVERIFY(heading.startsWith(QStringLiteral("-----")));
+        standard->about(nullptr, QStringLiteral("Orvel"), hardware);
+        QVERIFY(labelWidth >= QFontMetrics(QApplication::font()).horizontalAdvance(heading));
     }
 
     void railPositionInTheStatusBar()
