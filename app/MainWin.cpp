@@ -329,13 +329,20 @@ void MainWin::placeDecoration()
     centralWidget()->layout()->setContentsMargins(0, top, 0, bottom);
 }
 
-// Grows the window, within the screen, until the session fits the area.
+// Grows the window until the session fits the area, as far as the screen's
+// free area allows from where the window stands, decorations included.
 void MainWin::makeRoomFor(QMdiSubWindow* window)
 {
     const QSize chrome = size() - m_area->viewport()->size();
     QSize wanted = size().expandedTo(window->minimumSizeHint() + chrome);
-    if (const QScreen* screen = this->screen())
-        wanted = wanted.boundedTo(screen->availableGeometry().size());
+    if (const QScreen* screen = this->screen()) {
+        const QRect available = screen->availableGeometry();
+        const QSize decorations = frameGeometry().size() - geometry().size();
+        const QPoint origin = frameGeometry().topLeft();
+        const QSize room(available.right() + 1 - std::max(origin.x(), available.left()),
+                         available.bottom() + 1 - std::max(origin.y(), available.top()));
+        wanted = wanted.boundedTo(room - decorations);
+    }
     if (wanted != size())
         resize(wanted);
 }
@@ -565,10 +572,13 @@ PlotManager* MainWin::nextCurrentSession()
 
 bool MainWin::loadIntoNewSession(const QString& fileName)
 {
+    const QSize before = size();
     PlotManager* session = createSession();
     if (fileName.isEmpty() || !session->load(fileName)) {
-        // Nothing was loaded: the empty session goes without asking.
+        // Nothing was loaded: the empty session goes without asking, and the
+        // window returns to the size the sessions before it had.
         closeSession(session);
+        resize(before);
         return false;
     }
     m_currentSession = session;

@@ -21,6 +21,8 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
@@ -30,6 +32,12 @@ namespace {
 
 const QString kNoAnalysisYet = QStringLiteral("Analysis for this time frame has not run yet.");
 const QString kNoAlerts = QStringLiteral("The analysis of this time frame reported no alert.");
+
+// Heights of the IV plot and the waveform row, in proportion.
+constexpr int kIvStretch = 3;
+constexpr int kWaveformStretch = 2;
+// The least a plot is given: its title, axes and a readable curve.
+constexpr QSize kPlotMinimum(200, 150);
 
 // Shared by every session: the last value chosen in any harmonics box.
 int s_harmonics = scanResult::maxHarmonics;
@@ -148,18 +156,34 @@ int PlotManager::harmonicsCount()
 
 // ---------------------------------------------------------------- layout
 
+// A session fits whatever room the main window has on the screen: the plots
+// may shrink below the size they ask for, and the controls scroll.
 void PlotManager::buildLayout()
 {
-    auto* plots = new QVBoxLayout;
-    plots->addWidget(m_plots->plot(SessionPlots::IvPlot), 3);
-    auto* waveforms = new QHBoxLayout;
-    waveforms->addWidget(m_plots->plot(SessionPlots::HighBandPlot));
-    waveforms->addWidget(m_plots->plot(SessionPlots::LowBandPlot));
-    plots->addLayout(waveforms, 2);
+    m_plotColumn = new QVBoxLayout;
+    m_plotColumn->addWidget(m_plots->plot(SessionPlots::IvPlot), kIvStretch);
+    m_waveformRow = new QHBoxLayout;
+    m_waveformRow->addWidget(m_plots->plot(SessionPlots::HighBandPlot));
+    m_waveformRow->addWidget(m_plots->plot(SessionPlots::LowBandPlot));
+    m_plotColumn->addLayout(m_waveformRow, kWaveformStretch);
+    for (int plot = 0; plot < SessionPlots::PlotCount; ++plot) {
+        QWidget* widget = m_plots->plot(SessionPlots::Plot(plot));
+        widget->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        widget->setMinimumSize(kPlotMinimum);
+    }
+
+    auto* controls = new QScrollArea(this);
+    controls->setObjectName(QStringLiteral("controlsArea"));
+    controls->setFrameShape(QFrame::NoFrame);
+    controls->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    controls->setWidgetResizable(true);
+    QWidget* panel = buildControls();
+    controls->setWidget(panel);
+    controls->setFixedWidth(panel->sizeHint().width() + controls->verticalScrollBar()->sizeHint().width());
 
     auto* layout = new QHBoxLayout(this);
-    layout->addLayout(plots, 1);
-    layout->addWidget(buildControls());
+    layout->addLayout(m_plotColumn, 1);
+    layout->addWidget(controls);
 }
 
 QWidget* PlotManager::buildControls()
@@ -727,6 +751,8 @@ void PlotManager::applyViewToggles()
 {
     SessionPlots::ViewToggles toggles;
     toggles.waveforms = m_showWaveforms->isChecked();
+    // Hidden, the waveform row would still keep its share of the height.
+    m_plotColumn->setStretchFactor(m_waveformRow, toggles.waveforms ? kWaveformStretch : 0);
     toggles.derivative = m_showDerivative->isChecked();
     toggles.errorBars = m_showErrorBars->isChecked();
     toggles.dataPoints = m_showDataPoints->isChecked();

@@ -18,6 +18,8 @@ class DialogProvider;
 class GraphForm;
 class LangmuirSettingsWidget;
 class QCheckBox;
+class QHBoxLayout;
+class QVBoxLayout;
 class QLabel;
 class QPushButton;
 class QSlider;
@@ -207,6 +209,8 @@ private:
     std::unique_ptr<SessionPlots> m_plots;
     std::array<GraphForm*, 3> m_scaleForms{};
 
+    QVBoxLayout* m_plotColumn = nullptr;
+    QHBoxLayout* m_waveformRow = nullptr;
     ValuesPanel* m_values = nullptr;
     QPushButton* m_alertButton = nullptr;
     QLabel* m_alertLabel = nullptr;

@@ -24,6 +24,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSettings>
 #include <QShortcut>
 #include <QTabBar>
@@ -281,6 +282,44 @@ private slots:
         QCOMPARE(window->openSessionCount(), 1);
         QVERIFY(!tabBarShown(*window));
         QCOMPARE(window->currentSession(), first);
+    }
+
+    // Connecting (which makes the first session), a second session and an
+    // Open that fails: the window stays within the screen's free area (the
+    // offscreen screen's 800 x 600, inside the 1280 x 800 of a small laptop),
+    // and the session shown fills the area without being cut.
+    void theWindowStaysOnTheScreen()
+    {
+        auto window = makeWindow();
+        window->move(0, 40);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const QRect available = window->screen()->availableGeometry();
+        QVERIFY(available.width() <= 1280 && available.height() <= 800);
+        const auto sessionFits = [&window] {
+            QMdiArea* area = window->sessionArea();
+            const QMdiSubWindow* shown = area->activeSubWindow();
+            return shown && shown->geometry() == area->viewport()->rect();
+        };
+
+        action(*window, "actionConnect")->trigger();
+        QVERIFY(window->openSessionCount() == 1);
+        QVERIFY(available.contains(window->frameGeometry()));
+        QVERIFY(sessionFits());
+        window->createSession();
+        QVERIFY(available.contains(window->frameGeometry()));
+        QVERIFY(sessionFits());
+
+        const QRect before = window->geometry();
+        QFile junk(path("not-a-session.ldf"));
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write("<not a session/>");
+        junk.close();
+        dialogs.openNames = QStringList{junk.fileName()};
+        action(*window, "actionOpenSession")->trigger();
+        QCOMPARE(window->openSessionCount(), 2);
+        QCOMPARE(window->geometry(), before);
+        QTRY_VERIFY(sessionFits());
     }
 
     void panelsFollowTheActiveSession()

@@ -740,6 +740,26 @@ private slots:
         QVERIFY(!button->isEnabled());
     }
 
+    // Without the waveform plots the IV plot takes the whole height, and a
+    // small window still holds the whole session (the controls scroll).
+    void theSessionFitsItsRoom()
+    {
+        auto session = makeSession();
+        session->resize(760, 420);
+        session->show();
+        QVERIFY(QTest::qWaitForWindowExposed(session.get()));
+        QVERIFY(session->minimumSizeHint().width() <= 760 && session->minimumSizeHint().height() <= 420);
+        QCOMPARE(session->size(), QSize(760, 420));
+
+        const QWidget* iv = session->plots().plot(SessionPlots::IvPlot);
+        const QWidget* lowBand = session->plots().plot(SessionPlots::LowBandPlot);
+        QVERIFY(lowBand->isVisible());
+        for (QCheckBox* box : session->findChildren<QCheckBox*>())
+            if (box->text() == QStringLiteral("Show Waveforms"))
+                box->setChecked(false);
+        QTRY_VERIFY(!lowBand->isVisible() && session->height() - iv->geometry().bottom() < 30);
+    }
+
     void wiringToTheSessionsWindows()
     {
         auto session = makeSession();
