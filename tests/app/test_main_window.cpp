@@ -294,6 +294,8 @@ private slots:
         window->move(0, 40);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        // The decorations are known once the platform has framed the window.
+        QTRY_VERIFY(window->frameGeometry() != window->geometry());
         const QRect available = window->screen()->availableGeometry();
         QVERIFY(available.width() <= 1280 && available.height() <= 800);
         const auto sessionFits = [&window] {
