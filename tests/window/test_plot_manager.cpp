@@ -245,8 +245,13 @@ private slots:
             QCOMPARE(values->errorText(ValuesPanel::Row(row)), QString());
         }
         QCOMPARE(session->plots().curve(QStringLiteral("Corrected IV"))->dataSize(), size_t(0));
-        // Its waveforms are still drawn.
-        QCOMPARE(session->plots().curve(QStringLiteral("Current100"))->dataSize(), size_t(1000));
+        // Its waveforms are still drawn, over one period in microseconds (at
+        // 100 kHz, 10 us), so that short time axes read in whole numbers.
+        const QwtPlotCurve* current = session->plots().curve(QStringLiteral("Current100"));
+        QCOMPARE(current->dataSize(), size_t(1000));
+        QVERIFY(qAbs(current->sample(999).x() - 10.0) < 1e-3);
+        QCOMPARE(session->plots().plot(SessionPlots::LowBandPlot)->axisTitle(QwtPlot::xBottom).text(),
+                 QStringLiteral("Time [\u00b5s]"));
     }
 
     void valueAndErrorTexts()
