@@ -589,13 +589,18 @@ void PlotManager::displayFrame(int p, int s, int d)
         return;
     const PositionWrapper& position = m_data.positions[p];
     const FrameView frame = selectFrame(m_data, p, s, d, useAverages());
+    // The values are the position's averaged record's whenever it has one,
+    // whatever scan the plots show.
+    const FrameView valued = selectFrame(m_data, p, s, d, true);
     // Re-selecting the same frame would rewrite a user Vp being typed while
     // frames arrive.
     if (m_settings->currentFrame() != d)
         m_settings->setCurrentFrame(d);
     // The analysis comes first: it gives an averaged record the scatter its
     // error bars show.
-    showAnalysis(p, frame);
+    showAnalysis(p, valued);
+    if (frame.record && frame.record != valued.record)
+        analyseFrameView(frame, *m_settings);
     m_plots->showFrame(frame, m_settings->nDerivativePoints);
 
     m_positionLabel->setText(QStringLiteral("%3 [mm] - %1/%2")

@@ -416,6 +416,16 @@ private slots:
         QVERIFY(scan->isEnabled());
         scan->setValue(2);
         QCOMPARE(iv->sample(0).x(), position.scans[2].Delays200[0].VIx[0]);
+        // The values stay the averaged record's: it exists, whatever scan is
+        // shown.
+        const ValuesPanel* values = session->findChild<ValuesPanel*>();
+        const ScanRecord* averaged = position.averages[0].scanRecord();
+        QVERIFY(averaged);
+        for (const int s : {0, 1, 2}) {
+            scan->setValue(s);
+            QCOMPARE(values->valueText(ValuesPanel::kTeRow),
+                     QStringLiteral("<font color=red>%1</font>").arg(averaged->parameters.kTe, 0, 'g', 3));
+        }
 
         // Leaving master mode returns to the averages of scan 1.
         session->setMasterMode(false);
