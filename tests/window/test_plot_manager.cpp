@@ -294,8 +294,8 @@ private slots:
     }
 
     // The plots' own titles and the axes every plot labels alike; every axis
-    // title is set in "Helvetica [Cronyx]" at 10 points. The time axis is
-    // left out: its unit follows the length of the period shown.
+    // title is set in "Helvetica [Cronyx]" at 10 points. The waveforms' time
+    // axis title is the program's own choice and is not pinned here.
     void plotTitlesAndAxes_data()
     {
         QTest::addColumn<int>("plot");
