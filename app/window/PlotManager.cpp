@@ -36,6 +36,8 @@ const QString kNoAlerts = QStringLiteral("The analysis of this time frame report
 // Heights of the IV plot and the waveform row, in proportion.
 constexpr int kIvStretch = 3;
 constexpr int kWaveformStretch = 2;
+// The widest the controls column grows.
+constexpr int kControlsWidth = 300;
 // The least a plot is given: its title, axes and a readable curve.
 constexpr QSize kPlotMinimum(200, 150);
 
@@ -179,7 +181,9 @@ void PlotManager::buildLayout()
     controls->setWidgetResizable(true);
     QWidget* panel = buildControls();
     controls->setWidget(panel);
-    controls->setFixedWidth(panel->sizeHint().width() + controls->verticalScrollBar()->sizeHint().width());
+    // The column as wide as the controls may grow, beside the scroll bar it
+    // may need.
+    controls->setFixedWidth(panel->maximumWidth() + controls->verticalScrollBar()->sizeHint().width());
 
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(m_plotColumn, 1);
@@ -189,7 +193,7 @@ void PlotManager::buildLayout()
 QWidget* PlotManager::buildControls()
 {
     auto* panel = new QWidget(this);
-    panel->setMaximumWidth(300);
+    panel->setMaximumWidth(kControlsWidth);
     auto* column = new QVBoxLayout(panel);
 
     m_values = new ValuesPanel(panel);

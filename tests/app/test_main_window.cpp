@@ -61,6 +61,13 @@ bool writeEmptyFile(const QString& fileName)
     return QFile(fileName).open(QIODevice::WriteOnly);
 }
 
+// A well-formed document that is no session file.
+bool writeNotASession(const QString& fileName)
+{
+    QFile file(fileName);
+    return file.open(QIODevice::WriteOnly) && file.write("<not a session/>") > 0;
+}
+
 QByteArray contents(const QString& fileName)
 {
     QFile file(fileName);
@@ -313,11 +320,8 @@ private slots:
         QVERIFY(sessionFits());
 
         const QRect before = window->geometry();
-        QFile junk(path("not-a-session.ldf"));
-        QVERIFY(junk.open(QIODevice::WriteOnly));
-        junk.write("<not a session/>");
-        junk.close();
-        dialogs.openNames = QStringList{junk.fileName()};
+        QVERIFY(writeNotASession(path("not-a-session.ldf")));
+        dialogs.openNames = QStringList{path("not-a-session.ldf")};
         action(*window, "actionOpenSession")->trigger();
         QCOMPARE(window->openSessionCount(), 2);
         QCOMPARE(window->geometry(), before);
@@ -607,11 +611,8 @@ private slots:
         action(*window, "actionOpenSession")->trigger(); // cancelled
         QCOMPARE(window->openSessionCount(), 0);
 
-        QFile junk(path("junk.ldf"));
-        QVERIFY(junk.open(QIODevice::WriteOnly));
-        junk.write("<not a session/>");
-        junk.close();
-        dialogs.openNames = QStringList{junk.fileName()};
+        QVERIFY(writeNotASession(path("junk.ldf")));
+        dialogs.openNames = QStringList{path("junk.ldf")};
         action(*window, "actionOpenSession")->trigger();
         QCOMPARE(window->openSessionCount(), 0);
         QCOMPARE(dialogs.texts("warning"), QStringList{"Invalid save file|Save file invalid"});
