@@ -24,19 +24,19 @@ ScanProgress ScanProgress::of(const measuredData& data, int scans, int positions
     return progress;
 }
 
-int ScanProgress::total() const
+qint64 ScanProgress::total() const
 {
-    return scans * positions;
+    return qint64(scans) * positions;
 }
 
-int ScanProgress::done() const
+qint64 ScanProgress::done() const
 {
-    return std::clamp(scansBegun - 1, 0, total());
+    return std::clamp<qint64>(scansBegun - 1, 0, total());
 }
 
 int ScanProgress::percent() const
 {
-    return total() > 0 ? int(qint64(done()) * 100 / total()) : 0;
+    return total() > 0 ? int(done() * 100 / total()) : 0;
 }
 
 QString ScanProgress::text() const
@@ -44,7 +44,7 @@ QString ScanProgress::text() const
     // A position truncated onto the one before (steps below 1 mm) files into
     // it: the count never runs past what was asked for.
     const int position = std::clamp(positionsBegun, 1, positions);
-    const int scan = std::clamp(scansBegun - (position - 1) * scans, 0, scans);
+    const qint64 scan = std::clamp<qint64>(scansBegun - qint64(position - 1) * scans, 0, scans);
     const QString scanText = QStringLiteral("%1/%2").arg(scan).arg(scans);
     if (positions == 1)
         return QStringLiteral("Scan ") + scanText;
@@ -55,7 +55,9 @@ QString ScanProgress::timeLeftText(qint64 elapsedMs) const
 {
     if (done() == 0 || elapsedMs < 0)
         return kTimeLeft;
-    const qint64 left = std::min(elapsedMs * (total() - done()) / done(), kLongestShownMs);
+    // In floating point: the product may pass what 64 bits hold.
+    const double estimate = double(elapsedMs) * double(total() - done()) / double(done());
+    const qint64 left = estimate < double(kLongestShownMs) ? qint64(estimate) : kLongestShownMs;
     const qint64 seconds = (left + 500) / 1000;
     return kTimeLeft
            + QStringLiteral("%1:%2:%3-")

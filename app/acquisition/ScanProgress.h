@@ -20,8 +20,9 @@ struct ScanProgress
     // whose frames are filed into `data`.
     static ScanProgress of(const measuredData& data, int scans, int positions);
 
-    int total() const;
-    int done() const;
+    // In scans; beyond the int range for a drive stepped in tiny steps.
+    qint64 total() const;
+    qint64 done() const;
     // 0 to 100.
     int percent() const;
     // What the progress bar says: "Scan 4/10", or "Position 2/5, scan 4/10".

@@ -229,6 +229,9 @@ private slots:
         // 1 of 1000 in 1000 h: far beyond two digits of hours.
         QTest::newRow("held to 99 h") << 1000 << 1 << QVector<int>{2} << qint64(3600000000) << 0
                                       << "Scan 2/1000" << "-Time-Left-99:59:59-";
+        // A drive stepped in tiny steps: more scans than an int holds.
+        QTest::newRow("two billion positions") << 65535 << 2000000000 << QVector<int>{65535, 1} << qint64(3600000000)
+                                               << 0 << "Position 2/2000000000, scan 1/65535" << "-Time-Left-99:59:59-";
         // Repeated frames of a last scan never count past the end.
         QTest::newRow("complete") << 2 << 2 << QVector<int>{2, 3} << qint64(4000) << 100
                                   << "Position 2/2, scan 2/2" << "-Time-Left-00:00:00-";
