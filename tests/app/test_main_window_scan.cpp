@@ -417,10 +417,14 @@ private slots:
 
         action(*window, "actionScan")->trigger();
         QVERIFY(window->isScanning());
+        // Progress over the three positions of one scan each; nothing filed yet.
+        auto* progress = window->findChild<QProgressBar*>(QStringLiteral("progressBar"));
+        QCOMPARE(progress->format(), QStringLiteral("Position 1/3, scan 0/1"));
         // The drive stands at the start; the move to the second position is
         // refused with an error prompt.
         simulated.answerWithError("FP", 24);
         QTRY_VERIFY_WITH_TIMEOUT(!window->isScanning(), 30000);
+        QVERIFY(progress->isHidden());
 
         QCOMPARE(scanButtonText(session), QStringLiteral("Start Scan"));
         QVERIFY(window->isConnected());
