@@ -28,3 +28,9 @@ ScanRecord* timeStepRecord(PositionWrapper& position, int index)
     // The record belongs to `position`, which is not const here.
     return const_cast<ScanRecord*>(timeStep(position, index).scanRecord());
 }
+
+DelayWrapper& timeStepRecordFrame(PositionWrapper& position, int index)
+{
+    // The wrapper belongs to `position`, which is not const here.
+    return const_cast<DelayWrapper&>(timeStep(position, index).recordFrame());
+}

@@ -45,18 +45,22 @@ const QString doubleProbeClass = QStringLiteral("correctedDoubleProbeData");
 const QString resultsElement = QStringLiteral("results");
 const QString offsetCurrentKey = QStringLiteral("offsetCurrent");
 
-// The nine vectors of a DelayWrapper, in the order of the file.
+// The nine vectors of a DelayWrapper, in the order of the file: the four
+// harmonic vectors, then five curves.
 const char* const wrapperVectorLabels[] = {"Vr", "Vi", "Ir", "Ii", "WaveFormV", "WaveFormI", "time", "VIx", "VIy"};
 constexpr int wrapperVectorCount = 9;
+constexpr int harmonicVectorCount = 4;
 
-QVector<double> DelayWrapper::*const wrapperVectors[wrapperVectorCount] = {
-    &DelayWrapper::VR,        &DelayWrapper::Vi,   &DelayWrapper::Ir,  &DelayWrapper::Ii, &DelayWrapper::WaveFormV,
-    &DelayWrapper::WaveFormI, &DelayWrapper::time, &DelayWrapper::VIx, &DelayWrapper::VIy,
-};
+QVector<double> DelayWrapper::*const harmonicVectors[harmonicVectorCount] = {
+    &DelayWrapper::VR, &DelayWrapper::Vi, &DelayWrapper::Ir, &DelayWrapper::Ii};
+const DelayWrapper::Curve wrapperCurves[wrapperVectorCount - harmonicVectorCount] = {
+    DelayWrapper::WaveFormV, DelayWrapper::WaveFormI, DelayWrapper::Time, DelayWrapper::IvV, DelayWrapper::IvI};
 
 // ---- writing ------------------------------------------------------------------
 
-void writeScanRecord(QXmlStreamWriter& xml, const ScanRecord& record)
+// `V` and `I` are the record's IV curve (which a record may hold elsewhere).
+void writeScanRecord(QXmlStreamWriter& xml, const ScanRecord& record, const QVector<double>& V,
+                     const QVector<double>& I)
 {
     xml.writeStartElement(scanDataElement);
     const qint64 date = record.date.isValid() ? record.date.toSecsSinceEpoch() : 0;
@@ -82,7 +86,7 @@ void writeScanRecord(QXmlStreamWriter& xml, const ScanRecord& record)
                    {{classAttribute, traceClass}, {durationAttribute, decimalText(record.initScanDerivativeDuration)}},
                    {{"V", x}, {"dIdV", y}});
     writeVectorMap(xml, dataElement, {{classAttribute, correctedClass}},
-                   {{"I", record.I}, {"V", record.V}, {"stdI", record.stdI}, {"stdV", record.stdV}});
+                   {{"I", I}, {"V", V}, {"stdI", record.stdI}, {"stdV", record.stdV}});
     if (!record.doubleProbeV.isEmpty())
         writeVectorMap(xml, dataElement, {{classAttribute, doubleProbeClass}},
                        {{"I", record.doubleProbeI},
@@ -100,10 +104,12 @@ void writeDelayWrapper(QXmlStreamWriter& xml, const DelayWrapper& w)
     xml.writeStartElement(delayElement);
     writeTextMap(xml, valuesElement,
                  {{"delay", decimalText(w.delay)}, {"freq", decimalText(w.freq)}, {"harmonics", QString::number(w.harmonics)}});
+    // A frame that derives its curves makes them here, one frame at a time.
     for (int v = 0; v < wrapperVectorCount; ++v)
-        writeVector(xml, QLatin1String(wrapperVectorLabels[v]), w.*wrapperVectors[v]);
+        writeVector(xml, QLatin1String(wrapperVectorLabels[v]),
+                    v < harmonicVectorCount ? w.*harmonicVectors[v] : w.curve(wrapperCurves[v - harmonicVectorCount]));
     if (w.scanRecord)
-        writeScanRecord(xml, *w.scanRecord);
+        writeScanRecord(xml, *w.scanRecord, w.recordV(), w.recordI());
     xml.writeEndElement();
 }
 
@@ -135,8 +141,9 @@ void writePosition(QXmlStreamWriter& xml, const PositionWrapper& p)
 
 // ---- reading ------------------------------------------------------------------
 
-// Every averaged entry costs about this much memory (waveforms, IV curves and
-// the joined record of both bands).
+// What every averaged entry is charged: the memory its waveforms, IV curves and
+// joined record take while they are on screen or being analysed (it keeps only
+// harmonics otherwise).
 constexpr qint64 averagedEntryBytes = 80 * 1024;
 
 // What the data read from a document may take in memory: a fixed allowance
@@ -366,8 +373,10 @@ DelayWrapper SessionReader::readDelayWrapper()
             w.delay = float(parseDecimal(values.value(QStringLiteral("delay"))));
             w.harmonics = values.value(QStringLiteral("harmonics")).toInt();
             w.freq = parseDecimal(values.value(QStringLiteral("freq")));
+        } else if (xml_.name() == vecElement && vectorsRead < harmonicVectorCount) {
+            w.*harmonicVectors[vectorsRead++] = readChargedVector();
         } else if (xml_.name() == vecElement && vectorsRead < wrapperVectorCount) {
-            w.*wrapperVectors[vectorsRead++] = readChargedVector();
+            w.setCurve(wrapperCurves[vectorsRead++ - harmonicVectorCount], readChargedVector());
         } else if (xml_.name() == scanDataElement) {
             w.scanRecord = readScanRecord();
         } else {

@@ -100,7 +100,7 @@ measuredData handMadeSession()
     DelayWrapper bare;
     bare.delay = 20;
     bare.freq = 100000;
-    bare.time = {1, 2};
+    bare.setCurve(DelayWrapper::Time, {1, 2});
 
     ScanGroup group;
     group.scan = 1;
@@ -313,7 +313,7 @@ private slots:
         const DelayWrapper& bare = p.scans[0].Delays200[1];
         QVERIFY(!bare.scanRecord);
         QCOMPARE(bare.delay, 20.0f);
-        QCOMPARE(bare.time, QVector<double>({1, 2}));
+        QCOMPARE(bare.time(), QVector<double>({1, 2}));
     }
 
     void emptySessionHoldsOnlyHeaderAndSettings()
@@ -409,11 +409,11 @@ private slots:
                         QCOMPARE(x.delay, y.delay);
                         QCOMPARE(x.freq, y.freq);
                         QVERIFY(isRoundingOf(x.VR, y.VR) && isRoundingOf(x.Ii, y.Ii));
-                        QVERIFY(isRoundingOf(x.WaveFormV, y.WaveFormV) && isRoundingOf(x.time, y.time));
-                        QVERIFY(isRoundingOf(x.VIx, y.VIx) && isRoundingOf(x.VIy, y.VIy));
+                        QVERIFY(isRoundingOf(x.waveFormV(), y.waveFormV()) && isRoundingOf(x.time(), y.time()));
+                        QVERIFY(isRoundingOf(x.VIx(), y.VIx()) && isRoundingOf(x.VIy(), y.VIy()));
                         QVERIFY(x.scanRecord);
-                        QVERIFY(isRoundingOf(x.scanRecord->V, y.scanRecord->V));
-                        QVERIFY(isRoundingOf(x.scanRecord->I, y.scanRecord->I));
+                        QVERIFY(isRoundingOf(x.recordV(), y.recordV()));
+                        QVERIFY(isRoundingOf(x.recordI(), y.recordI()));
                         QCOMPARE(x.scanRecord->date, filedAt);
                         QCOMPARE(x.scanRecord->position, y.scanRecord->position);
                         QCOMPARE(x.scanRecord->resolvedTime, y.scanRecord->resolvedTime);

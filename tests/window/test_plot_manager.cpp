@@ -400,7 +400,7 @@ private slots:
         session->refreshValues();
         const PositionWrapper& position = session->data().positions[0];
         const QwtPlotCurve* iv = session->plots().curve(QStringLiteral("IV"));
-        QCOMPARE(iv->sample(0).x(), position.averages[0].low.VIx[0]);
+        QCOMPARE(iv->sample(0).x(), position.averages[0].low.VIx()[0]);
 
         session->setMasterMode(true);
         auto* averaging = child<QCheckBox>(*session, "useAveragingBox");
@@ -410,14 +410,14 @@ private slots:
         averaging->setChecked(false);
         QVERIFY(scan->isEnabled());
         scan->setValue(2);
-        QCOMPARE(iv->sample(0).x(), position.scans[2].Delays200[0].VIx[0]);
+        QCOMPARE(iv->sample(0).x(), position.scans[2].Delays200[0].VIx()[0]);
 
         // Leaving master mode returns to the averages of scan 1.
         session->setMasterMode(false);
         QVERIFY(averaging->isChecked());
         QCOMPARE(scan->value(), 0);
         QVERIFY(!shown(*session, "scanSlider"));
-        QCOMPARE(iv->sample(0).x(), position.averages[0].low.VIx[0]);
+        QCOMPARE(iv->sample(0).x(), position.averages[0].low.VIx()[0]);
     }
 
     void aNewScanEmptiesTheSession()
