@@ -150,29 +150,51 @@ QVector<double> DelayWrapper::recordV() const
 {
     if (!scanRecord)
         return {};
-    return kept_ ? scanRecord->V : derivedOf(*this, joinedWith_).recordV;
+    if (kept_)
+        return recordFromIv_ ? reversed(kept_->curves[IvV]) : scanRecord->V;
+    return derivedOf(*this, joinedWith_).recordV;
 }
 
 QVector<double> DelayWrapper::recordI() const
 {
     if (!scanRecord)
         return {};
-    return kept_ ? scanRecord->I : derivedOf(*this, joinedWith_).recordI;
+    if (kept_)
+        return recordFromIv_ ? reversed(kept_->curves[IvI]) : scanRecord->I;
+    return derivedOf(*this, joinedWith_).recordI;
 }
 
 ScanRecord DelayWrapper::recordWithCurve() const
 {
     ScanRecord record = *scanRecord;
-    if (!kept_) {
-        const Derived d = derivedOf(*this, joinedWith_);
-        record.V = d.recordV;
-        record.I = d.recordI;
+    if (lendsRecordCurve()) {
+        record.V = recordV();
+        record.I = recordI();
     }
     return record;
 }
 
+void DelayWrapper::shareRecordCurve()
+{
+    if (!kept_ || recordFromIv_ || !scanRecord)
+        return;
+    const QVector<double>& V = kept_->curves[IvV];
+    const QVector<double>& I = kept_->curves[IvI];
+    if (!sameBits(scanRecord->V, reversed(V)) || !sameBits(scanRecord->I, reversed(I)))
+        return;
+    scanRecord->V = QVector<double>();
+    scanRecord->I = QVector<double>();
+    recordFromIv_ = true;
+}
+
 void DelayWrapper::keepCurves()
 {
+    if (recordFromIv_ && scanRecord) {
+        // The curves may change now; the record keeps the one it had.
+        scanRecord->V = recordV();
+        scanRecord->I = recordI();
+        recordFromIv_ = false;
+    }
     if (kept_) {
         // Copies share what they were copied from until one of them changes.
         if (kept_.use_count() > 1)
@@ -216,7 +238,7 @@ void DelayWrapper::combine(const DelayWrapper& other)
 RecordCurve::RecordCurve(DelayWrapper& wrapper)
     : wrapper_(wrapper)
 {
-    if (wrapper_.derivesCurves()) {
+    if (wrapper_.lendsRecordCurve()) {
         wrapper_.scanRecord->V = wrapper_.recordV();
         wrapper_.scanRecord->I = wrapper_.recordI();
     }
@@ -224,7 +246,7 @@ RecordCurve::RecordCurve(DelayWrapper& wrapper)
 
 RecordCurve::~RecordCurve()
 {
-    if (wrapper_.derivesCurves()) {
+    if (wrapper_.lendsRecordCurve()) {
         wrapper_.scanRecord->V = QVector<double>();
         wrapper_.scanRecord->I = QVector<double>();
     }

@@ -75,17 +75,23 @@ public:
     // A copy of the scan record (which must exist) with its IV curve in place.
     ScanRecord recordWithCurve() const;
 
-    // Whether the curves are synthesised rather than kept.
-    bool derivesCurves() const { return !kept_; }
+    // A wrapper that keeps its curves and whose record holds the IV curve
+    // reversed, as every frame filed here has it, lets the record drop that
+    // copy: recordV() and recordI() reverse the IV curve instead.
+    void shareRecordCurve();
+
+    // Whether the record's IV curve is made when asked for rather than held
+    // in the record.
+    bool lendsRecordCurve() const { return !kept_ || recordFromIv_; }
 
     float delay = 0.0f; // microseconds
     double freq = 0.0;  // Hz
     int harmonics = 0;
     QVector<double> VR, Vi, Ir, Ii;
     bool joined = false; // the last band combination found the crossings it joins at
-    // The record's results and status. A wrapper that derives its curves
-    // keeps the record's IV curve (V, I) empty; recordV() and recordI() give
-    // it, and RecordCurve lends it to the analysis.
+    // The record's results and status. A wrapper that lends the record its
+    // IV curve keeps the record's V and I empty; recordV() and recordI() give
+    // the curve, and RecordCurve lends it to the analysis.
     std::optional<ScanRecord> scanRecord;
 
 private:
@@ -102,6 +108,7 @@ private:
     std::shared_ptr<KeptCurves> kept_ = std::make_shared<KeptCurves>();
     // The high band's harmonics, once this wrapper holds the joined curve.
     std::optional<HarmonicSpectrum> joinedWith_;
+    bool recordFromIv_ = false; // see shareRecordCurve()
 };
 
 // The wrapper's scan record (which must exist) with its IV curve in place for

@@ -14,6 +14,7 @@
 #include <QXmlStreamWriter>
 
 #include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -206,6 +207,7 @@ private:
     ScanGroup readScanGroup();
     QVector<DelayWrapper> readDelayList();
     DelayWrapper readDelayWrapper();
+    void shareTimeAxis(DelayWrapper& w);
     ScanRecord readScanRecord();
     void rebuildAverages(QVector<PositionWrapper>& positions);
 
@@ -213,6 +215,10 @@ private:
     QString error_;
     QStringList warnings_;
     qint64 spent_ = 0;
+    // The time axes of the last frames of either band, which the frames that
+    // follow usually repeat.
+    QVector<double> timeAxes_[2];
+    int nextTimeAxis_ = 0;
 };
 
 void SessionReader::charge(qint64 bytes)
@@ -383,7 +389,28 @@ DelayWrapper SessionReader::readDelayWrapper()
             xml_.skipCurrentElement();
         }
     }
+    shareTimeAxis(w);
+    w.shareRecordCurve();
     return w;
+}
+
+// Frames of one band share one time axis when they repeat it bit for bit, as
+// the frames of one acquisition do: a long session holds a thousand samples
+// less per frame.
+void SessionReader::shareTimeAxis(DelayWrapper& w)
+{
+    const QVector<double> time = w.time();
+    if (time.isEmpty())
+        return;
+    for (const QVector<double>& axis : timeAxes_) {
+        if (axis.size() == time.size()
+            && std::memcmp(axis.constData(), time.constData(), sizeof(double) * size_t(time.size())) == 0) {
+            w.setCurve(DelayWrapper::Time, axis);
+            return;
+        }
+    }
+    timeAxes_[nextTimeAxis_] = time;
+    nextTimeAxis_ = 1 - nextTimeAxis_;
 }
 
 ScanRecord SessionReader::readScanRecord()
