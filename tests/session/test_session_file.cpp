@@ -427,6 +427,15 @@ private slots:
         QCOMPARE(first.doubleProbeStdI, QVector<double>({0.125}));
         QVERIFY(!loaded.positions[0].scans[0].Delays200[1].scanRecord->doubleProbeV.size());
 
+        // A read frame's record shares the frame's IV curve; a curve changed
+        // afterwards leaves the record's as the file had it.
+        DelayWrapper& reread = loaded.positions[0].scans[0].Delays200[1];
+        const QVector<double> readV = reread.recordV();
+        QVERIFY(readV.size() > 100);
+        reread.setCurve(DelayWrapper::IvV, {1, 2});
+        QCOMPARE(reread.recordV(), readV);
+        QCOMPARE(reread.VIx(), QVector<double>({1, 2}));
+
         // The averages are rebuilt from the rounded harmonics of scans 1 and 2.
         QCOMPARE(loaded.positions[0].averages.size(), 2);
         const DelayWrapper& averaged = loaded.positions[0].averages[1].low;
