@@ -18,6 +18,7 @@ void LineFit::add(double x, double y)
     m_sumDx += dx;
     m_sumDy += dy;
     m_sumDx2 += dx * dx;
+    m_sumDy2 += dy * dy;
     m_sumDxDy += dx * dy;
 }
 

@@ -26,7 +26,9 @@ private:
 
     unsigned m_count = 0;
     double m_x0 = 0, m_y0 = 0;
-    double m_sumDx = 0, m_sumDy = 0, m_sumDx2 = 0, m_sumDxDy = 0;
+    // The sums are the record's full second moments; the line itself needs all
+    // but sumDy2, which a goodness-of-fit measure would read.
+    double m_sumDx = 0, m_sumDy = 0, m_sumDx2 = 0, m_sumDy2 = 0, m_sumDxDy = 0;
     mutable double m_slope = 0, m_intercept = 0;
     mutable bool m_solved = false;
 };

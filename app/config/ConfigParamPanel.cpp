@@ -459,11 +459,19 @@ void ConfigParamPanel::setModesAllowed(bool timeResolved, bool spatial)
     refreshControls();
 }
 
+void ConfigParamPanel::estimateTimes()
+{
+}
+
 void ConfigParamPanel::setEnabledMode(bool)
 {
 }
 
 void ConfigParamPanel::setAdvancedMode(bool)
+{
+}
+
+void ConfigParamPanel::getSettings()
 {
 }
 

@@ -56,10 +56,14 @@ signals:
     void positionUpdate(double pos); // each drive position reading, in mm
 
 public slots:
+    // Inert: the estimate fields sit on the removed "Voltages" page, which nobody sees.
+    void estimateTimes();
     // The main and session windows switch these modes; the panel shows the same
     // controls in every mode.
     void setEnabledMode(bool enabled);
     void setAdvancedMode(bool enabled);
+    // Inert: every handler writes its change into `configParam` at once.
+    void getSettings();
     // Takes `src` as the record (the panel's own drive stays in it) and refreshes
     // the controls; values out of a control's range come back clamped.
     void setSettings(ConfigParam src);

@@ -21,10 +21,11 @@ struct MaxwellianProbe
     double Vp = 10;          // V
     double ionCurrent = 1e-5; // Iis, A
     double electronCurrent = 5e-3; // Ies, A
+    double ionTilt = 0;      // 1/V: the ion current's growth towards negative voltages
 
     double current(double v) const
     {
-        return -ionCurrent + electronCurrent * std::exp((std::min(v, Vp) - Vp) / kTe);
+        return -ionCurrent * (1 - ionTilt * v) + electronCurrent * std::exp((std::min(v, Vp) - Vp) / kTe);
     }
 
     ScanRecord scan(int points = 500, double from = -50, double to = 50) const
@@ -137,6 +138,86 @@ private slots:
         QVERIFY(curve.Vsat >= curve.Vp);
         const double Vf = probe.Vp + probe.kTe * std::log(probe.ionCurrent / probe.electronCurrent);
         QVERIFY2(std::fabs(curve.Vf - Vf) < 0.05, qPrintable(QString::number(curve.Vf)));
+    }
+
+    // Results of whole runs against values computed apart from this program,
+    // with Python doubles from the formulas of the analysis and its constants
+    // (k 1.380650424e-23, e 1.602176487e-19, ε0 8.854187817e-12, 133.3223683684
+    // Pa/Torr, mass unit 1.6726216639163685e-27 kg):
+    //   V_i = -50 + 100·i/499, I_i = -1e-4·(1 - 0.01·V_i) + 5e-3·exp((min(V_i, Vp) - Vp)/kTe)
+    //   i30, i90 = last rise through 0.3 and 0.9 of max(I); kTe = least-squares
+    //   slope of V over ln I on i30..i90 (offsets from the first point);
+    //   Jp = |ΣI_0..14 / 15| / (π·0.0035²); λ = k·300/(p·133.3223683684·8.8e-19);
+    //   vB = √(kTe·e/(40·1.6726216639163685e-27)); 100 passes of
+    //   Ni = Jp/(v·e), Ld = √(ε0·kTe/(e·Ni)), v = vB/(1 + 5·Ld/λ).
+    //   Errors: the four curves I ± stdI, V ± stdV analysed alike; error =
+    //   max(|max − nominal|, |min − nominal|) over them.
+    // The sloped ion current makes Jp depend on how many points are averaged;
+    // in the first curve a sample lies at 0.3078 of max(I) and in the second
+    // at 0.2997, so a 30 % level moved either way moves the fit range; the
+    // 1 Torr row makes the collisional correction large. The script works in
+    // doubles, the analysis partly in extended precision: they agree to far
+    // better than 1e-12, which still tells ε0 from its 2018 value.
+    void goldenResults_data()
+    {
+        QTest::addColumn<double>("kTe");
+        QTest::addColumn<double>("Vp");
+        QTest::addColumn<double>("pressure");
+        QTest::addColumn<double>("stdI");
+        QTest::addColumn<double>("stdVStep"); // stdV_i = stdVStep·i
+        QTest::addColumn<QVector<double>>("expected"); // kTe, Jp, Ni, Ld, then their errors
+        // i30 = 283, i90 = 299
+        QTest::newRow("3 eV, 2.4 mTorr")
+            << 3.0 << 10.1 << 0.0024 << 0.0 << 0.0
+            << QVector<double>{2.8932876058995589, 3.8612204698065411, 9558225417555572, 0.00012933806436793275};
+        // i30 = 286, i90 = 299
+        QTest::newRow("2.5 eV, 1 Torr")
+            << 2.5 << 10.0 << 1.0 << 0.0 << 0.0
+            << QVector<double>{2.4155041782346349, 3.8612208915419686, 71388589306866880, 4.3242289959633036e-05};
+        // The largest deviation differs from the mean of the two by 2e-3 (kTe)
+        // to 0.2 (Ld) of the error.
+        QTest::newRow("3 eV, three sweeps")
+            << 3.0 << 10.1 << 0.0024 << 5e-5 << 1e-4
+            << QVector<double>{2.8932876058995589, 3.8612204698065411, 9558225417555572, 0.00012933806436793275,
+                               0.056525424543064418, 1.2992240252399618, 3263974344697630, 3.0950311844051524e-05};
+    }
+
+    void goldenResults()
+    {
+        QFETCH(double, kTe);
+        QFETCH(double, Vp);
+        QFETCH(double, pressure);
+        QFETCH(double, stdI);
+        QFETCH(double, stdVStep);
+        QFETCH(QVector<double>, expected);
+        MaxwellianProbe probe;
+        probe.kTe = kTe;
+        probe.Vp = Vp;
+        probe.ionCurrent = 1e-4;
+        probe.ionTilt = 0.01;
+        ScanRecord scan = probe.scan();
+        if (expected.size() > 4) {
+            scan.sweepCount = 3;
+            for (int i = 0; i < scan.V.size(); ++i) {
+                scan.stdI.append(stdI);
+                scan.stdV.append(stdVStep * i);
+            }
+        }
+        LangmuirSettings settings;
+        settings.pressure = pressure;
+        analyse(scan, settings);
+
+        QCOMPARE(scan.errorText, QString());
+        const results& r = scan.parameters;
+        const QVector<double> values{r.kTe, r.Jp, r.Ni, r.Ldebye, r.kTe_error, r.Jp_error, r.Ni_error, r.Ldebye_error};
+        for (int i = 0; i < values.size(); ++i) {
+            if (i >= expected.size()) {
+                QVERIFY2(std::isnan(values[i]), qPrintable(QString("value %1: %2").arg(i).arg(values[i])));
+                continue;
+            }
+            QVERIFY2(relative(values[i], expected[i]) < 1e-12,
+                     qPrintable(QString("value %1: %2, expected %3").arg(i).arg(values[i], 0, 'g', 17).arg(expected[i], 0, 'g', 17)));
+        }
     }
 
     void zeroPressureGivesTheBohmDensity()

@@ -443,6 +443,47 @@ private slots:
         }
     }
 
+    // Choosing a session enables Save and Save As only when it holds a scan,
+    // and Export always; nothing disables them. Checked on the actions'
+    // enabled state (trigger() runs an action whatever that state is), from
+    // all enabled and from all disabled.
+    void fileActionsFollowTheChosenSession_data()
+    {
+        QTest::addColumn<int>("scans"); // -1: no sub-window chosen
+        // For Save, Save As and Export: 'e' enabled, 'u' unchanged.
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("no sub-window") << -1 << "uue";
+        QTest::newRow("session without a scan") << 0 << "uue";
+        QTest::newRow("session holding a scan") << 1 << "eee";
+    }
+
+    void fileActionsFollowTheChosenSession()
+    {
+        QFETCH(int, scans);
+        QFETCH(QString, expected);
+        auto window = makeWindow();
+        const QList<QAction*> actions{action(*window, "actionSaveSession"), action(*window, "actionSaveAsSession"),
+                                      action(*window, "actionExport")};
+        for (QAction* a : actions)
+            QVERIFY2(a->isEnabled(), qPrintable(a->objectName())); // from the start
+        QMdiSubWindow* chosen = nullptr;
+        if (scans >= 0) {
+            PlotManager* session = window->createSession();
+            feed(session, frames(scans, 1));
+            chosen = subWindowOf(*window, session);
+        }
+        for (bool before : {true, false}) {
+            for (QAction* a : actions)
+                a->setEnabled(before);
+            window->sessionChange(chosen);
+            for (int i = 0; i < actions.size(); ++i) {
+                const bool wanted = expected.at(i) == QLatin1Char('u') ? before : true;
+                QVERIFY2(actions[i]->isEnabled() == wanted,
+                         qPrintable(QStringLiteral("%1 from %2").arg(actions[i]->objectName()).arg(before)));
+            }
+        }
+    }
+
     void saveReopenAndCompare()
     {
         auto window = makeWindow();

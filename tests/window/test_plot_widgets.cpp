@@ -125,6 +125,42 @@ private slots:
         QCOMPARE(marker->value(), QPointF(cursorX, 49.0));
     }
 
+    // The reading's digits: x with one decimal, y with two significant
+    // digits. Each cursor lies where the half pixel of rounding cannot change
+    // the text and one digit more or fewer would (printf: %.1f of 7.455 to
+    // 7.545 is 7.5, %.2g of 0.01219 to 0.01249 is 0.012; %.1f of -0.449 to
+    // -0.415 is -0.4, %.2g of 12195 to 12495 is 1.2e+04).
+    void readingLabelDigits_data()
+    {
+        QTest::addColumn<QRectF>("axes"); // x range, y range
+        QTest::addColumn<QPointF>("cursor");
+        QTest::addColumn<QPointF>("margin"); // how far x and y may move without changing the text
+        QTest::addColumn<QString>("label");
+        QTest::newRow("small y") << QRectF(QPointF(0, 0), QPointF(10, 0.02)) << QPointF(7.48, 0.01234)
+                                 << QPointF(0.025, 0.00015) << "X:7.5,Y:0.012";
+        QTest::newRow("large y") << QRectF(QPointF(-1, 0), QPointF(1, 50000)) << QPointF(-0.4321, 12345.0)
+                                 << QPointF(0.017, 150) << "X:-0.4,Y:1.2e+04";
+    }
+
+    void readingLabelDigits()
+    {
+        QFETCH(QRectF, axes);
+        QFETCH(QPointF, cursor);
+        QFETCH(QPointF, margin);
+        QFETCH(QString, label);
+        ThreeTracePlotter plot;
+        QwtPlotCurve* curve = plot.addTrace("IV", QPen(Qt::red));
+        curve->setSamples(QVector<double>{axes.left(), axes.right()}, QVector<double>{axes.top(), axes.bottom()});
+        preparePlot(plot, axes.left(), axes.right(), axes.top(), axes.bottom());
+        const QPoint at = canvasPoint(plot, cursor.x(), cursor.y());
+        // The row's premise: the pixel is close enough to the cursor.
+        QVERIFY(std::abs(plot.invTransform(QwtPlot::xBottom, at.x()) - cursor.x()) < margin.x());
+        QVERIFY(std::abs(plot.invTransform(QwtPlot::yLeft, at.y()) - cursor.y()) < margin.y());
+        send(plot.canvas(), QEvent::MouseButtonPress, at, Qt::RightButton, Qt::RightButton, Qt::ControlModifier);
+        send(plot.canvas(), QEvent::MouseMove, at, Qt::NoButton, Qt::RightButton, Qt::ControlModifier);
+        QCOMPARE(plot.readingMarker()->label().text(), label);
+    }
+
     void pointReadingTakesTheFirstPairThatSpansTheCursor()
     {
         // A sweep down and up again: x = 5 lies in both halves, the first one counts.
