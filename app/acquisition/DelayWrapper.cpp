@@ -143,7 +143,7 @@ Derived derivedOf(const DelayWrapper& w, const std::optional<HarmonicSpectrum>& 
 
 QVector<double> DelayWrapper::curve(Curve which) const
 {
-    return kept_ ? kept_->curves[which] : derivedOf(*this, joinedWith_).curves[which];
+    return kept_ ? kept_->curves[which].values() : derivedOf(*this, joinedWith_).curves[which];
 }
 
 QVector<double> DelayWrapper::recordV() const
@@ -151,7 +151,7 @@ QVector<double> DelayWrapper::recordV() const
     if (!scanRecord)
         return {};
     if (kept_)
-        return recordFromIv_ ? reversed(kept_->curves[IvV]) : scanRecord->V;
+        return recordFromIv_ ? reversed(kept_->curves[IvV].values()) : scanRecord->V;
     return derivedOf(*this, joinedWith_).recordV;
 }
 
@@ -160,7 +160,7 @@ QVector<double> DelayWrapper::recordI() const
     if (!scanRecord)
         return {};
     if (kept_)
-        return recordFromIv_ ? reversed(kept_->curves[IvI]) : scanRecord->I;
+        return recordFromIv_ ? reversed(kept_->curves[IvI].values()) : scanRecord->I;
     return derivedOf(*this, joinedWith_).recordI;
 }
 
@@ -178,9 +178,7 @@ void DelayWrapper::shareRecordCurve()
 {
     if (!kept_ || recordFromIv_ || !scanRecord)
         return;
-    const QVector<double>& V = kept_->curves[IvV];
-    const QVector<double>& I = kept_->curves[IvI];
-    if (!sameBits(scanRecord->V, reversed(V)) || !sameBits(scanRecord->I, reversed(I)))
+    if (!sameBits(scanRecord->V, reversed(kept_->curves[IvV].values())) || !sameBits(scanRecord->I, reversed(kept_->curves[IvI].values())))
         return;
     scanRecord->V = QVector<double>();
     scanRecord->I = QVector<double>();
@@ -202,7 +200,9 @@ void DelayWrapper::keepCurves()
         return;
     }
     const Derived d = derivedOf(*this, joinedWith_);
-    kept_ = std::make_shared<KeptCurves>(KeptCurves{d.curves});
+    kept_ = std::make_shared<KeptCurves>();
+    for (int c = 0; c < curveCount; ++c)
+        kept_->curves[std::size_t(c)] = CompactCurve(d.curves[std::size_t(c)]);
     if (scanRecord) {
         scanRecord->V = d.recordV;
         scanRecord->I = d.recordI;
@@ -210,10 +210,19 @@ void DelayWrapper::keepCurves()
     joinedWith_.reset();
 }
 
-void DelayWrapper::setCurve(Curve which, QVector<double> values)
+void DelayWrapper::setCurve(Curve which, const QVector<double>& values)
 {
     keepCurves();
-    kept_->curves[which] = std::move(values);
+    kept_->curves[which] = CompactCurve(values);
+}
+
+bool DelayWrapper::shareCurve(Curve which, const DelayWrapper& donor)
+{
+    if (!kept_ || !donor.kept_ || kept_ == donor.kept_ || !kept_->curves[which].sameAs(donor.kept_->curves[which]))
+        return false;
+    keepCurves();
+    kept_->curves[which] = donor.kept_->curves[which];
+    return true;
 }
 
 void DelayWrapper::combine(const DelayWrapper& other)
@@ -231,8 +240,8 @@ void DelayWrapper::combine(const DelayWrapper& other)
     joined = curve.joined;
     scanRecord->V = curve.V;
     scanRecord->I = curve.I;
-    kept_->curves[JoinedIvV] = std::move(curve.V);
-    kept_->curves[JoinedIvI] = std::move(curve.I);
+    kept_->curves[JoinedIvV] = CompactCurve(curve.V);
+    kept_->curves[JoinedIvI] = CompactCurve(curve.I);
 }
 
 RecordCurve::RecordCurve(DelayWrapper& wrapper)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "acquisition/CompactCurve.h"
 #include "acquisition/scanResult.h"
 #include "analysis/HarmonicAnalysis.h"
 #include "analysis/ScanRecord.h"
@@ -67,7 +68,11 @@ public:
 
     // Replaces one curve; the wrapper keeps every curve (and its record's)
     // as it stands from then on.
-    void setCurve(Curve which, QVector<double> values);
+    void setCurve(Curve which, const QVector<double>& values);
+    // Takes curve `which` of `donor` when both keep it bit for bit alike, so
+    // that they share it (frames of one band repeat their time axis); returns
+    // whether it did.
+    bool shareCurve(Curve which, const DelayWrapper& donor);
 
     // The IV curve of the scan record, voltages rising (empty without a record).
     QVector<double> recordV() const;
@@ -100,7 +105,7 @@ private:
     // Curves kept as read or set.
     struct KeptCurves
     {
-        std::array<QVector<double>, curveCount> curves;
+        std::array<CompactCurve, curveCount> curves;
     };
 
     void keepCurves(); // from derived curves to kept ones

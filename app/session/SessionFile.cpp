@@ -215,10 +215,9 @@ private:
     QString error_;
     QStringList warnings_;
     qint64 spent_ = 0;
-    // The time axes of the last frames of either band, which the frames that
-    // follow usually repeat.
-    QVector<double> timeAxes_[2];
-    int nextTimeAxis_ = 0;
+    // Frames whose time axes (one per band) the frames that follow usually repeat.
+    DelayWrapper timeAxisDonors_[2];
+    int nextDonor_ = 0;
 };
 
 void SessionReader::charge(qint64 bytes)
@@ -395,22 +394,14 @@ DelayWrapper SessionReader::readDelayWrapper()
 }
 
 // Frames of one band share one time axis when they repeat it bit for bit, as
-// the frames of one acquisition do: a long session holds a thousand samples
-// less per frame.
+// the frames of one acquisition do.
 void SessionReader::shareTimeAxis(DelayWrapper& w)
 {
-    const QVector<double> time = w.time();
-    if (time.isEmpty())
-        return;
-    for (const QVector<double>& axis : timeAxes_) {
-        if (axis.size() == time.size()
-            && std::memcmp(axis.constData(), time.constData(), sizeof(double) * size_t(time.size())) == 0) {
-            w.setCurve(DelayWrapper::Time, axis);
+    for (const DelayWrapper& donor : timeAxisDonors_)
+        if (w.shareCurve(DelayWrapper::Time, donor))
             return;
-        }
-    }
-    timeAxes_[nextTimeAxis_] = time;
-    nextTimeAxis_ = 1 - nextTimeAxis_;
+    timeAxisDonors_[nextDonor_] = w;
+    nextDonor_ = 1 - nextDonor_;
 }
 
 ScanRecord SessionReader::readScanRecord()
