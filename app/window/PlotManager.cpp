@@ -7,6 +7,7 @@
 #include "session/RegularFile.h"
 #include "session/SessionFile.h"
 #include "session/SessionRecovery.h"
+#include "window/BackgroundRead.h"
 #include "window/DialogProvider.h"
 #include "window/FrameView.h"
 #include "window/GraphForm.h"
@@ -398,7 +399,12 @@ int PlotManager::load(const QString& fileName)
     if (!openForReading(file))
         return 0;
     QStringList changes;
-    if (!readSession(file, m_data, m_config, *m_settings, nullptr, &changes)) {
+    switch (readSessionInBackground(this, file, m_data, m_config, *m_settings, changes)) {
+    case BackgroundRead::Read:
+        break;
+    case BackgroundRead::Cancelled:
+        return 0;
+    case BackgroundRead::Refused:
         m_dialogs->warning(this, QStringLiteral("Invalid save file"), QStringLiteral("Save file invalid"));
         return 0;
     }

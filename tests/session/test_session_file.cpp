@@ -3,6 +3,7 @@
 #include "acquisition/measuredData.h"
 #include "analysis/LangmuirSettings.h"
 #include "config/ConfigParam.h"
+#include "session/CancellableReader.h"
 #include "session/DecimalText.h"
 
 #include <QBuffer>
@@ -46,6 +47,33 @@ ReadBack readBack(QByteArray document)
     r.ok = readSession(buffer, r.data, r.config, r.settings, &r.error, &r.warnings);
     return r;
 }
+
+// A document handed over in small pieces that cancels `reader` once `limit`
+// bytes have gone, as an operator's Cancel does while a read is under way.
+class CancellingSource : public QBuffer
+{
+public:
+    CancellingSource(const QByteArray& document, qint64 limit)
+        : limit_(limit)
+    {
+        setData(document);
+        open(QIODevice::ReadOnly);
+    }
+
+    CancellableReader* reader = nullptr;
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        const qint64 n = QBuffer::readData(data, std::min<qint64>(maxSize, 64));
+        if (reader && pos() + n >= limit_)
+            reader->cancel();
+        return n;
+    }
+
+private:
+    qint64 limit_;
+};
 
 double heapBytes()
 {
@@ -552,6 +580,29 @@ private slots:
             if (!ok)
                 QCOMPARE(r.data.deviceID, QString("kept"));
         }
+
+        // A read given up meanwhile (the window's Cancel) fails the same way,
+        // at the next piece it asks for; one never cancelled reads all and
+        // counts every byte.
+        for (qint64 limit : {qint64(1), qint64(end / 2), qint64(end - 1)}) {
+            ReadBack r;
+            r.data.deviceID = "kept";
+            CancellingSource source(document, limit);
+            CancellableReader reader(source);
+            source.reader = &reader;
+            QVERIFY(!readSession(reader, r.data, r.config, r.settings));
+            QCOMPARE(r.data.deviceID, QString("kept"));
+            QVERIFY(reader.isCancelled());
+            QVERIFY(reader.bytesDone() >= limit);
+        }
+        QBuffer whole;
+        whole.setData(document);
+        whole.open(QIODevice::ReadOnly);
+        CancellableReader reader(whole);
+        ReadBack r;
+        QVERIFY(readSession(reader, r.data, r.config, r.settings));
+        QCOMPARE(r.data.positions.size(), data.positions.size());
+        QCOMPARE(reader.bytesDone(), qint64(document.size()));
     }
 
     void absurdCountsAndGarbageNumbersAreHarmless()
