@@ -146,22 +146,16 @@ QVector<double> DelayWrapper::curve(Curve which) const
     return kept_ ? kept_->curves[which].values() : derivedOf(*this, joinedWith_).curves[which];
 }
 
-QVector<double> DelayWrapper::recordV() const
+QVector<double> DelayWrapper::recordCurve(bool voltage) const
 {
     if (!scanRecord)
         return {};
+    if (kept_ && recordFromIv_)
+        return reversed(kept_->curves[voltage ? IvV : IvI].values());
     if (kept_)
-        return recordFromIv_ ? reversed(kept_->curves[IvV].values()) : scanRecord->V;
-    return derivedOf(*this, joinedWith_).recordV;
-}
-
-QVector<double> DelayWrapper::recordI() const
-{
-    if (!scanRecord)
-        return {};
-    if (kept_)
-        return recordFromIv_ ? reversed(kept_->curves[IvI].values()) : scanRecord->I;
-    return derivedOf(*this, joinedWith_).recordI;
+        return voltage ? scanRecord->V : scanRecord->I;
+    const Derived d = derivedOf(*this, joinedWith_);
+    return voltage ? d.recordV : d.recordI;
 }
 
 ScanRecord DelayWrapper::recordWithCurve() const

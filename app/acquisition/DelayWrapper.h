@@ -75,8 +75,8 @@ public:
     bool shareCurve(Curve which, const DelayWrapper& donor);
 
     // The IV curve of the scan record, voltages rising (empty without a record).
-    QVector<double> recordV() const;
-    QVector<double> recordI() const;
+    QVector<double> recordV() const { return recordCurve(true); }
+    QVector<double> recordI() const { return recordCurve(false); }
     // A copy of the scan record (which must exist) with its IV curve in place.
     ScanRecord recordWithCurve() const;
 
@@ -109,6 +109,7 @@ private:
     };
 
     void keepCurves(); // from derived curves to kept ones
+    QVector<double> recordCurve(bool voltage) const;
 
     std::shared_ptr<KeptCurves> kept_ = std::make_shared<KeptCurves>();
     // The high band's harmonics, once this wrapper holds the joined curve.

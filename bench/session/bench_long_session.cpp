@@ -13,6 +13,7 @@
 #include "session/ExportSettings.h"
 #include "session/SessionFile.h"
 
+#include "InChild.h"
 #include "SimulatedAcquisition.h"
 
 #include <QElapsedTimer>
@@ -25,8 +26,6 @@
 #include <cstdlib>
 
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -44,27 +43,6 @@ struct Figures
     double filedPeakMb = 0, savedPeakMb = 0, exportedPeakMb = 0, openedPeakMb = 0;
     double fileSeconds = 0, saveSeconds = 0, exportSeconds = 0, openSeconds = 0;
 };
-
-template <typename Work>
-Figures inChild(Work work)
-{
-    int channel[2];
-    if (::pipe(channel) != 0)
-        std::exit(1);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const Figures f = work();
-        const bool written = ::write(channel[1], &f, sizeof f) == ssize_t(sizeof f);
-        ::_exit(written ? 0 : 1);
-    }
-    ::close(channel[1]);
-    Figures f;
-    if (::read(channel[0], &f, sizeof f) != ssize_t(sizeof f))
-        std::exit(1);
-    ::close(channel[0]);
-    ::waitpid(child, nullptr, 0);
-    return f;
-}
 
 double seconds(QElapsedTimer& timer)
 {
