@@ -22,6 +22,7 @@
 #include <QLoggingCategory>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -42,6 +43,7 @@ struct Figures
     bool ok = false;
     double filedPeakMb = 0, savedPeakMb = 0, exportedPeakMb = 0, openedPeakMb = 0;
     double fileSeconds = 0, saveSeconds = 0, exportSeconds = 0, openSeconds = 0;
+    double worstFrameMs = 0;
 };
 
 double seconds(QElapsedTimer& timer)
@@ -60,12 +62,16 @@ Figures acquireSaveExport(const AcquisitionPlan& plan, const QString& sessionPat
     measuredData data;
     data.deviceID = QStringLiteral("SIM0001");
     std::mt19937 noise(plan.seed);
-    QElapsedTimer timer;
+    QElapsedTimer timer, frameTimer;
     timer.start();
     for (int scan = 1; scan <= plan.scans; ++scan)
         for (int d = 0; d < plan.delays; ++d)
-            for (bool high : {false, true})
-                data.add(simulation::frame(plan, scan, d, high, noise), filedAt);
+            for (bool high : {false, true}) {
+                const scanResult frame = simulation::frame(plan, scan, d, high, noise);
+                frameTimer.start();
+                data.add(frame, filedAt);
+                f.worstFrameMs = std::max(f.worstFrameMs, frameTimer.nsecsElapsed() * 1e-6);
+            }
     f.fileSeconds = seconds(timer);
     f.filedPeakMb = peakMegabytes();
 
@@ -134,6 +140,7 @@ int main()
     std::printf("long_session_filed_peak_mb: %.1f MB\n", live.filedPeakMb);
     std::printf("long_session_kb_per_frame: %.2f KB\n", (live.filedPeakMb - baselineMb) * 1024.0 / frames);
     std::printf("long_session_filing_frames_per_s: %.0f frames/s\n", frames / live.fileSeconds);
+    std::printf("long_session_worst_frame_ms: %.2f ms\n", live.worstFrameMs);
     std::printf("long_session_saved_peak_mb: %.1f MB\n", live.savedPeakMb);
     std::printf("long_session_file_mb: %.1f MB\n", fileMb);
     std::printf("long_session_save_mb_per_s: %.1f MB/s\n", fileMb / live.saveSeconds);
