@@ -114,15 +114,19 @@ void writeDelayWrapper(QXmlStreamWriter& xml, const DelayWrapper& w)
     xml.writeEndElement();
 }
 
-void writeDelayList(QXmlStreamWriter& xml, const QString& name, const QVector<DelayWrapper>& list)
+void writeDelayList(QXmlStreamWriter& xml, const QString& name, const QVector<DelayWrapper>& list,
+                    FramesWritten* written)
 {
     xml.writeStartElement(name);
-    for (const DelayWrapper& w : list)
+    for (const DelayWrapper& w : list) {
         writeDelayWrapper(xml, w);
+        if (written)
+            ++*written;
+    }
     xml.writeEndElement();
 }
 
-void writePosition(QXmlStreamWriter& xml, const PositionWrapper& p)
+void writePosition(QXmlStreamWriter& xml, const PositionWrapper& p, FramesWritten* written)
 {
     xml.writeStartElement(positionElement);
     writeTextMap(xml, valuesElement,
@@ -133,8 +137,8 @@ void writePosition(QXmlStreamWriter& xml, const PositionWrapper& p)
     for (const ScanGroup& g : p.scans) {
         xml.writeStartElement(scanElement);
         writeTextMap(xml, valuesElement, {{"scan", QString::number(g.scan)}});
-        writeDelayList(xml, lowBandElement, g.Delays200);
-        writeDelayList(xml, highBandElement, g.Delays400);
+        writeDelayList(xml, lowBandElement, g.Delays200, written);
+        writeDelayList(xml, highBandElement, g.Delays400, written);
         xml.writeEndElement();
     }
     xml.writeEndElement();
@@ -472,7 +476,7 @@ void SessionReader::rebuildAverages(QVector<PositionWrapper>& positions)
 } // namespace
 
 bool writeSession(QIODevice& device, measuredData& data, const ConfigParam& config, const LangmuirSettings& settings,
-                  const QDateTime& savedAt)
+                  const QDateTime& savedAt, FramesWritten* written)
 {
     if (auto* file = qobject_cast<QFileDevice*>(&device))
         data.fileName = file->fileName();
@@ -497,7 +501,7 @@ bool writeSession(QIODevice& device, measuredData& data, const ConfigParam& conf
     settings.toStringMap(analysis);
     writeTextMap(xml, settingsElement, analysis, {{classAttribute, analysisSettingsClass}});
     for (const PositionWrapper& p : data.positions)
-        writePosition(xml, p);
+        writePosition(xml, p, written);
 
     xml.writeEndElement();
     xml.writeEndDocument();
@@ -519,14 +523,14 @@ bool readSession(QIODevice& device, measuredData& data, ConfigParam& config, Lan
 // A short write (a full disk) sets no error on the file: the writer's own
 // verdict counts, with errno for the reason.
 SessionSave saveSessionFile(const QString& target, measuredData& data, const ConfigParam& config,
-                            const LangmuirSettings& settings, QString& reason)
+                            const LangmuirSettings& settings, QString& reason, FramesWritten* written)
 {
     QSaveFile file(target);
     if (!openSaveFile(file, QIODevice::WriteOnly | QIODevice::Text, reason))
         return SessionSave::NotOpened;
     const QString previousFileName = data.fileName;
     errno = 0;
-    const bool complete = writeSession(file, data, config, settings);
+    const bool complete = writeSession(file, data, config, settings, QDateTime::currentDateTime(), written);
     const int writeErrno = errno;
     if (complete && file.commit())
         return SessionSave::Saved;

@@ -7,7 +7,7 @@
 #include "session/RegularFile.h"
 #include "session/SessionFile.h"
 #include "session/SessionRecovery.h"
-#include "window/BackgroundRead.h"
+#include "window/BackgroundWork.h"
 #include "window/DialogProvider.h"
 #include "window/FrameView.h"
 #include "window/GraphForm.h"
@@ -20,6 +20,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -30,6 +31,8 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 const char* const PlotManager::settingsGroup = "PlotSettings";
 const char* const PlotManager::saveFolderKey = "SaveFileFolder";
@@ -359,10 +362,24 @@ QString PlotManager::chooseSaveTarget(bool asNewName)
 
 bool PlotManager::writeSessionFile(const QString& target)
 {
+    // Written from copies on a thread of its own, so that a long save leaves
+    // the window responsive; the session's data are implicitly shared, so the
+    // copy costs next to nothing, and frames arriving meanwhile stay out of it.
+    measuredData saved = m_data;
+    const ConfigParam config = m_config;
+    const LangmuirSettings settings = *m_settings;
+    const double frames = std::max(saved.frameCount(), 1);
+    FramesWritten written{0};
     QString reason;
-    const SessionSave outcome = saveSessionFile(target, m_data, m_config, *m_settings, reason);
-    if (outcome == SessionSave::Saved)
+    SessionSave outcome = SessionSave::NotWritten;
+    runWithProgress(
+        this, QStringLiteral("Saving %1 ...").arg(QFileInfo(target).fileName()),
+        [&] { outcome = saveSessionFile(target, saved, config, settings, reason, &written); },
+        [&] { return written / frames; });
+    if (outcome == SessionSave::Saved) {
+        m_data.fileName = saved.fileName;
         return true;
+    }
     const char* pattern = outcome == SessionSave::NotOpened ? "Cannot write file [%1]\nError code: %2\n"
                                                             : "Cannot close file [%1]\nError code: %2\n";
     m_dialogs->critical(this, applicationTitle(), fileError(pattern, target, reason));

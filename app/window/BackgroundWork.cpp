@@ -1,4 +1,4 @@
-#include "window/BackgroundRead.h"
+#include "window/BackgroundWork.h"
 
 #include "acquisition/measuredData.h"
 #include "analysis/LangmuirSettings.h"
@@ -20,50 +20,39 @@
 
 namespace {
 
-// A read shorter than this shows no dialog; until then the window takes no
-// input, so that nothing can start while the session is being replaced.
 constexpr int momentMs = 500;
 constexpr int pollMs = 20;
 constexpr int progressSteps = 1000;
-constexpr int showProgress = 1; // exit code of the first wait: the read goes on
+constexpr int showProgress = 1; // exit code of the first wait: the work goes on
 
 } // namespace
 
-BackgroundRead readSessionInBackground(QWidget* parent, QFile& file, measuredData& data, ConfigParam& config,
-                                       LangmuirSettings& settings, QStringList& warnings)
+void runWithProgress(QWidget* parent, const QString& label, const std::function<void()>& work,
+                     const std::function<double()>& done, const std::function<void()>& cancel)
 {
-    // The read fills copies, so that what it leaves out keeps the session's
-    // values, as a read in place would.
-    measuredData read;
-    ConfigParam readConfig = config;
-    LangmuirSettings readSettings = settings;
-    QStringList changes;
-    CancellableReader reader(file);
-    std::atomic<bool> done{false};
-    bool ok = false;
+    std::atomic<bool> finished{false};
     const std::unique_ptr<QThread> worker(QThread::create([&] {
-        ok = readSession(reader, read, readConfig, readSettings, nullptr, &changes);
-        done = true;
+        work();
+        finished = true;
     }));
 
-    QProgressDialog progress(QStringLiteral("Reading %1 ...").arg(QFileInfo(file.fileName()).fileName()),
-                             QStringLiteral("Cancel"), 0, progressSteps, parent);
+    QProgressDialog progress(label, cancel ? QStringLiteral("Cancel") : QString(), 0, progressSteps, parent);
     progress.setWindowModality(Qt::ApplicationModal);
     progress.setAutoClose(false);
     progress.setAutoReset(false);
     progress.cancel(); // shown by hand once the moment has passed, not by its own timer
-    QObject::connect(&progress, &QProgressDialog::canceled, &progress, [&reader] { reader.cancel(); });
+    if (cancel)
+        QObject::connect(&progress, &QProgressDialog::canceled, &progress, cancel);
 
-    const qint64 size = std::max<qint64>(file.size(), 1);
     QEventLoop loop;
     QElapsedTimer elapsed;
     QTimer poll;
     poll.setInterval(pollMs);
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done)
+        if (finished)
             loop.exit(0);
         else if (progress.isVisible())
-            progress.setValue(int(progressSteps * std::min(reader.bytesDone(), size) / size));
+            progress.setValue(int(progressSteps * std::clamp(done(), 0.0, 1.0)));
         else if (elapsed.elapsed() >= momentMs)
             loop.exit(showProgress);
     });
@@ -77,6 +66,24 @@ BackgroundRead readSessionInBackground(QWidget* parent, QFile& file, measuredDat
     }
     worker->wait();
     progress.hide();
+}
+
+BackgroundRead readSessionInBackground(QWidget* parent, QFile& file, measuredData& data, ConfigParam& config,
+                                       LangmuirSettings& settings, QStringList& warnings)
+{
+    // The read fills copies, so that what it leaves out keeps the session's
+    // values, as a read in place would.
+    measuredData read;
+    ConfigParam readConfig = config;
+    LangmuirSettings readSettings = settings;
+    QStringList changes;
+    CancellableReader reader(file);
+    bool ok = false;
+    const double size = double(std::max<qint64>(file.size(), 1));
+    runWithProgress(
+        parent, QStringLiteral("Reading %1 ...").arg(QFileInfo(file.fileName()).fileName()),
+        [&] { ok = readSession(reader, read, readConfig, readSettings, nullptr, &changes); },
+        [&] { return double(reader.bytesDone()) / size; }, [&reader] { reader.cancel(); });
 
     if (reader.isCancelled())
         return BackgroundRead::Cancelled;
