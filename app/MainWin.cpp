@@ -12,6 +12,7 @@
 #include "session/ExportOptions.h"
 #include "session/RecoveryCopy.h"
 #include "session/SessionRecovery.h"
+#include "window/SessionDocument.h"
 #include "window/DialogProvider.h"
 #include "window/PlotManager.h"
 
@@ -31,12 +32,12 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QSettings>
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTabBar>
-#include <QThread>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -61,6 +62,10 @@ constexpr int kLineWidth = 5;
 constexpr int kTopLineY = 20;
 constexpr int kBottomLineOffset = 24;
 constexpr int kLogoY = 25;
+
+// The widest text the time-left label shows.
+const QString kTimeLeftWidest = QStringLiteral("-Time-Left-12:34:56-");
+constexpr int kTimerIntervalMs = 1000;
 
 QString translated(const char* text)
 {
@@ -99,6 +104,7 @@ void seedRandomGenerator()
 MainWin::MainWin(QWidget* parent)
     : QMainWindow(parent)
     , m_dialogs(DialogProvider::standard())
+    , m_acquisition(std::make_unique<AcquisitionControl>())
 {
     loadOrvelResources();
     Logger::instance(this);
@@ -112,6 +118,10 @@ MainWin::MainWin(QWidget* parent)
     setAcceptDrops(true);
     setAnimated(true);
     setWindowIcon(QIcon(QStringLiteral(":/images/Zund.png")));
+    m_syncFreqTimer.setInterval(kTimerIntervalMs);
+    m_syncFreqTimer.start();
+    m_progressTimer.setInterval(kTimerIntervalMs);
+    m_progressTimer.setSingleShot(true);
     setWindowTitle(QStringLiteral("Orvel"));
     seedRandomGenerator();
 
@@ -119,10 +129,7 @@ MainWin::MainWin(QWidget* parent)
     readRememberedPaths();
     connectActions();
 
-    m_sensorTimer.setInterval(sensorPollIntervalMs);
-    // Connected once, here: reconnecting the sensor only starts the timer
-    // again, so the status is asked once a tick however often it reconnects.
-    connect(&m_sensorTimer, &QTimer::timeout, this, &MainWin::updateSensorState);
+    connectAcquisition();
 
     buildDecoration();
 }
@@ -130,7 +137,7 @@ MainWin::MainWin(QWidget* parent)
 MainWin::~MainWin()
 {
     writeRememberedPaths();
-    shutDownAcquisition();
+    m_acquisition.reset();
     // Hiding the sub-windows as the base class tears them down activates
     // others, and by then this object is no longer a MainWin.
     disconnect(m_area, nullptr, this, nullptr);
@@ -247,12 +254,23 @@ void MainWin::buildStatusBar()
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("statusbar"));
     // Permanent widgets, so that the status messages on the left never hide them.
+    // The scan's progress and time left are shown only while a scan runs.
+    m_progressBar = new QProgressBar(bar);
+    m_progressBar->setObjectName(QStringLiteral("progressBar"));
+    m_progressBar->setRange(0, 100);
+    m_progressBar->hide();
+    m_timeLeftLabel = new QLabel(bar);
+    m_timeLeftLabel->setObjectName(QStringLiteral("timeLeftLabel"));
+    m_timeLeftLabel->setMinimumWidth(m_timeLeftLabel->fontMetrics().horizontalAdvance(kTimeLeftWidest));
+    m_timeLeftLabel->hide();
     m_positionLabel = new QLabel(bar);
     m_positionLabel->setObjectName(QStringLiteral("positionLabel"));
     m_positionLabel->setAlignment(Qt::AlignCenter);
     m_connectionLabel = new QLabel(bar);
     m_connectionLabel->setObjectName(QStringLiteral("connectionLabel"));
     auto* spare = new QLabel(QStringLiteral("--"), bar);
+    bar->addPermanentWidget(m_progressBar);
+    bar->addPermanentWidget(m_timeLeftLabel);
     bar->addPermanentWidget(m_positionLabel);
     bar->addPermanentWidget(m_connectionLabel);
     bar->addPermanentWidget(spare);
@@ -311,13 +329,20 @@ void MainWin::placeDecoration()
     centralWidget()->layout()->setContentsMargins(0, top, 0, bottom);
 }
 
-// Grows the window, within the screen, until the session fits the area.
+// Grows the window until the session fits the area, as far as the screen's
+// free area allows from where the window stands, decorations included.
 void MainWin::makeRoomFor(QMdiSubWindow* window)
 {
     const QSize chrome = size() - m_area->viewport()->size();
     QSize wanted = size().expandedTo(window->minimumSizeHint() + chrome);
-    if (const QScreen* screen = this->screen())
-        wanted = wanted.boundedTo(screen->availableGeometry().size());
+    if (const QScreen* screen = this->screen()) {
+        const QRect available = screen->availableGeometry();
+        const QSize decorations = frameGeometry().size() - geometry().size();
+        const QPoint origin = frameGeometry().topLeft();
+        const QSize room(available.right() + 1 - std::max(origin.x(), available.left()),
+                         available.bottom() + 1 - std::max(origin.y(), available.top()));
+        wanted = wanted.boundedTo(room - decorations);
+    }
     if (wanted != size())
         resize(wanted);
 }
@@ -345,6 +370,12 @@ void MainWin::connectActions()
     connect(m_actionAboutQt, &QAction::triggered, qApp, &QApplication::aboutQt);
     connect(m_actionEditEedfTable, &QAction::triggered, this, &MainWin::editEEDFTable);
     connect(this, &MainWin::connectingFirstSession, this, &MainWin::createSession);
+    connect(this, &MainWin::calibrationStarted, this, &MainWin::updateCalibProgress);
+    connect(m_actionCopy, &QAction::triggered, this, &MainWin::copy);
+    connect(m_actionCalibrate, &QAction::triggered, this, &MainWin::actionCalibrateSlot);
+    connect(m_actionMove, &QAction::triggered, this, &MainWin::showLinDriverSettings);
+    connect(&m_syncFreqTimer, &QTimer::timeout, this, &MainWin::updateSyncFreq);
+    connect(&m_progressTimer, &QTimer::timeout, this, &MainWin::updateProgressBar);
 
     const auto shortcut = [this](const char* keys, void (MainWin::*slot)()) {
         auto* key = new QShortcut(QKeySequence(QLatin1String(keys)), this);
@@ -405,7 +436,23 @@ PlotManager* MainWin::newSessionWindow()
     // Every session's Start Scan button drives the acquisition: the current
     // session follows the active sub-window, so any of them can be the one.
     connect(session, &PlotManager::scanStarted, this, &MainWin::actionScanSlot);
+    SessionDocument* document = &session->document();
+    connect(document, &SessionDocument::nameChanged, this, &MainWin::showCurrentSessionInTitle);
+    connect(document, &SessionDocument::modifiedChanged, this, &MainWin::showCurrentSessionInTitle);
     return session;
+}
+
+// "name[*] — Orvel" for the session shown, with the desktop's mark while it
+// holds what is not saved; "Orvel" alone while no session is open.
+void MainWin::showCurrentSessionInTitle()
+{
+    if (!hasSubWindow()) {
+        setWindowTitle(QStringLiteral("Orvel"));
+        setWindowModified(false);
+        return;
+    }
+    setWindowTitle(QStringLiteral("%1[*] \u2014 Orvel").arg(m_currentSession->document().name()));
+    setWindowModified(m_currentSession->hasUnsavedChanges());
 }
 
 QMdiSubWindow* MainWin::subWindowOf(const PlotManager* session) const
@@ -439,7 +486,7 @@ PlotManager* MainWin::createSession()
     PlotManager* session = hasSubWindow() ? newSessionWindow() : m_currentSession;
     connect(session, &PlotManager::positionRailUpdate, this, &MainWin::railPositionUpdate, Qt::UniqueConnection);
     ++m_sessionCounter;
-    session->setWindowTitle(QStringLiteral("Session %1").arg(m_sessionCounter));
+    session->document().setUntitledName(QStringLiteral("Session %1").arg(m_sessionCounter));
     QMdiSubWindow* window = m_area->addSubWindow(session);
     window->show();
     ++m_openSessions;
@@ -450,6 +497,7 @@ PlotManager* MainWin::createSession()
     // The new session is the one shown, even before the window is.
     m_area->setActiveSubWindow(window);
     m_currentSession = session;
+    showCurrentSessionInTitle();
     return session;
 }
 
@@ -475,7 +523,7 @@ void MainWin::closeSession(PlotManager* session)
     if (session == m_scanSession) {
         // The scan's data would have nowhere to go.
         if (isScanning())
-            requestScanStop();
+            m_acquisition->requestScanStop();
         m_actionScan->setChecked(false);
     }
     if (wasCurrent)
@@ -485,6 +533,7 @@ void MainWin::closeSession(PlotManager* session)
     session->deleteLater();
     m_closedWindows.removeAll(nullptr);
     m_closedWindows.append(window);
+    showCurrentSessionInTitle();
     setWidgetStates();
 }
 
@@ -507,6 +556,7 @@ void MainWin::sessionChange(QMdiSubWindow* window)
             m_actionSaveSession->setEnabled(true);
             m_actionSaveAsSession->setEnabled(true);
         }
+        showCurrentSessionInTitle();
     }
     m_actionExport->setEnabled(true);
 }
@@ -522,10 +572,13 @@ PlotManager* MainWin::nextCurrentSession()
 
 bool MainWin::loadIntoNewSession(const QString& fileName)
 {
+    const QSize before = size();
     PlotManager* session = createSession();
     if (fileName.isEmpty() || !session->load(fileName)) {
-        // Nothing was loaded: the empty session goes without asking.
+        // Nothing was loaded: the empty session goes without asking, and the
+        // window returns to the size the sessions before it had.
         closeSession(session);
+        resize(before);
         return false;
     }
     m_currentSession = session;
@@ -668,7 +721,7 @@ void MainWin::offerRecoveryCopy(RecoveryCopy copy)
                               {QStringLiteral("Restore"), QStringLiteral("Discard"), QStringLiteral("Later")})) {
     case Restore: {
         PlotManager* session = createSession();
-        session->setWindowTitle(session->windowTitle() + QStringLiteral(" (recovered)"));
+        session->document().setUntitledName(session->windowTitle() + QStringLiteral(" (recovered)"));
         session->restoreRecovered(contents, std::move(copy));
         sessionChange(subWindowOf(session));
         break;
@@ -731,3 +784,27 @@ void MainWin::about()
     AboutDialog dialog(this);
     m_dialogs->exec(dialog);
 }
+
+// ---------------------------------------------------------------- inert commands
+
+// The menus offer copying, calibration, the default voltage, a rerun, the
+// frequency's resynchronisation and the drive's own dialog, and two timers
+// tick for them, but this version does none of these: the slots take the
+// wiring and do nothing.
+void MainWin::abortAll() {}
+
+void MainWin::copy() {}
+
+void MainWin::actionCalibrateSlot() {}
+
+void MainWin::updateCalibProgress() {}
+
+void MainWin::setDefVoltage() {}
+
+void MainWin::rerun() {}
+
+void MainWin::resynchronizeFreq() {}
+
+void MainWin::showLinDriverSettings() {}
+
+void MainWin::updateSyncFreq() {}

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "acquisition/AcquisitionControl.h"
 #include "config/ConfigParam.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QList>
@@ -16,12 +18,11 @@ class PlotManager;
 class QAction;
 class QFrame;
 class QLabel;
+class QProgressBar;
 class QMdiArea;
 class QMdiSubWindow;
-class QThread;
 class RecoveryCopy;
-class ScanHandler;
-class orvelDevice;
+struct ScanStart;
 
 // The program's main window. Every measurement session is one tabbed
 // sub-window of its session area, holding a session window (PlotManager);
@@ -29,9 +30,10 @@ class orvelDevice;
 // sub-window. A current session always exists: when the last sub-window
 // closes, a fresh hidden one takes its place and the next new session reuses it.
 //
-// The window also connects the sensor, watches its status once a second,
-// starts and stops data scans on a worker thread, and keeps the open folder,
-// the last export file and the dialog path in the settings store.
+// The window also presents the acquisition (AcquisitionControl: the sensor,
+// its status once a second, the scan worker) and routes the operator's
+// commands to it, and keeps the open folder, the last export file and the
+// dialog path in the settings store.
 class MainWin : public QMainWindow
 {
     Q_OBJECT
@@ -43,8 +45,8 @@ public:
     static const char* const exportFileNameKey;
     static const char* const openFileNameKey;
 
-    static constexpr int sensorPollIntervalMs = 1000;
-    static constexpr int connectAttempts = 10;
+    static constexpr int sensorPollIntervalMs = AcquisitionControl::sensorPollIntervalMs;
+    static constexpr int connectAttempts = AcquisitionControl::connectAttempts;
 
     explicit MainWin(QWidget* parent = nullptr);
     ~MainWin() override;
@@ -62,8 +64,8 @@ public:
     QMdiArea* sessionArea() const { return m_area; }
     int openSessionCount() const { return m_openSessions; }
     bool advancedMode() const { return m_advancedMode; }
-    bool isConnected() const { return m_sensor != nullptr; }
-    bool isScanning() const { return !m_scanHandler.isNull(); }
+    bool isConnected() const;
+    bool isScanning() const;
     // Errors the user was told about (export failures), newest first; emptied
     // whenever the sensor gets connected.
     const QStringList& errorMessages() const { return m_errorMessages; }
@@ -71,9 +73,14 @@ public:
     QString exportFileName() const { return m_exportFileName; }
 
 signals:
+    // Declared for the calibration and the stop of a scan; nothing in this
+    // version emits them.
+    void calibrationStarted();
     void connectingFirstSession();
+    void stopScan();
 
 public slots:
+    void abortAll();
     void setWidgetStates();
     void sessionChange(QMdiSubWindow* window);
     void testConnection();
@@ -83,7 +90,13 @@ public slots:
     void scanDone();
     void railPositionUpdate(double mm);
     void actionConnectSlot();
+    void copy();
+    void actionCalibrateSlot();
+    void updateCalibProgress();
     void actionScanSlot(bool checked);
+    void setDefVoltage();
+    void rerun();
+    void resynchronizeFreq();
     PlotManager* createSession();
     void closeSession(PlotManager* session);
     void saveSession();
@@ -96,8 +109,13 @@ public slots:
     void help();
     void aboutHardware();
     void setAdvMode();
+    void showLinDriverSettings();
     void showLangmuirSettings();
     void showConfigPanel();
+    void updateSyncFreq();
+    // Shows how far the running scan has come and the time it still needs;
+    // hides both once no scan runs. Runs once a second while a scan runs.
+    void updateProgressBar();
     void editEEDFTable();
     void toggleMasterMode(bool checked);
     void about();
@@ -132,6 +150,7 @@ private:
     static PlotManager* sessionOf(QMdiSubWindow* window);
     void forEachSession(const std::function<void(PlotManager&)>& apply) const;
     void applyAreaRules();
+    void showCurrentSessionInTitle();
     bool hasSubWindow() const { return m_openSessions > 0; }
     PlotManager* nextCurrentSession();
     bool loadIntoNewSession(const QString& fileName);
@@ -139,24 +158,17 @@ private:
     void offerRecoveryCopy(RecoveryCopy copy);
 
     // Acquisition.
+    void connectAcquisition();
     void connectSensor();
-    bool tryOpenSensor();
     void disconnectSensor();
     void setSessionsConnected(bool connected);
     void setNotConnected();
     PlotManager* acquiringSession() const;
     bool startScan(PlotManager& session);
-    bool prepareDrive(const ConfigParam& config);
-    void fileFramesOfStoppedScans(PlotManager& session);
-    void discardStaleFrames();
-    void launchWorker(ScanHandler* worker, const ConfigParam& config);
-    void requestScanStop();
-    void forgetScan();
+    void showDriveMoveFailed(double position, const QString& reason);
     void showScanStopped();
-    void releaseSensor();
-    void waitForWorkers();
-    void forgetFinishedWorkers();
-    void shutDownAcquisition();
+    void startScanProgress(const ScanStart& start, const ConfigParam& config);
+    void hideScanProgress();
 
     DialogProvider* m_dialogs;
     ConfigParam m_defaultConfig;
@@ -197,29 +209,25 @@ private:
     QAction* m_actionEditEedfTable = nullptr;
     QAction* m_actionInputUserVp = nullptr;
 
+    QProgressBar* m_progressBar = nullptr;
+    QLabel* m_timeLeftLabel = nullptr;
     QLabel* m_positionLabel = nullptr;
     QLabel* m_connectionLabel = nullptr;
     QFrame* m_topLine = nullptr;
     QFrame* m_bottomLine = nullptr;
     QLabel* m_logo = nullptr;
 
-    // The open sensor; null while not connected.
-    std::unique_ptr<orvelDevice> m_sensor;
-    QTimer m_sensorTimer;
-    // The worker of the scan in progress; null when none runs (also once a
-    // stop has been requested). Workers and their threads are deleted once
-    // the threads have finished, and the pointers clear themselves.
-    QPointer<ScanHandler> m_scanHandler;
-    // Every worker started and not yet cleaned up; a stopped one may still
-    // be finishing its last poll when the next scan starts.
-    struct WorkerRun
-    {
-        QPointer<ScanHandler> worker;
-        QPointer<QThread> thread;
-    };
-    QList<WorkerRun> m_workerRuns;
     // The session the running scan feeds.
     QPointer<PlotManager> m_scanSession;
+    // What the running scan asked for, and since when it runs.
+    int m_scanScans = 0;
+    int m_scanPositions = 1;
+    QElapsedTimer m_scanClock;
+    // Repeating, started with the window; drives updateSyncFreq.
+    QTimer m_syncFreqTimer;
+    // Single-shot; drives updateProgressBar while a scan runs.
+    QTimer m_progressTimer;
+    std::unique_ptr<AcquisitionControl> m_acquisition;
     // Sub-windows of closed sessions, deleted once the event loop runs again;
     // the program may end before that, and their panels must still save.
     QList<QPointer<QMdiSubWindow>> m_closedWindows;

@@ -6,14 +6,14 @@
 #include "BuildInfo.h"
 #include "Logger.h"
 #include "SensorTexts.h"
+#include "acquisition/AcquisitionControl.h"
 #include "acquisition/ExpectedFrames.h"
-#include "acquisition/ModeFrame.h"
 #include "acquisition/ScanHandler.h"
+#include "acquisition/ScanProgress.h"
 #include "acquisition/ScanStart.h"
 #include "acquisition/scanResult.h"
 #include "analysis/LangmuirSettingsWidget.h"
 #include "config/ConfigParamPanel.h"
-#include "drive/LinearDrive.h"
 #include "window/DialogProvider.h"
 #include "window/PlotManager.h"
 
@@ -25,11 +25,8 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QProgressBar>
 #include <QStatusBar>
-#include <QThread>
-
-#include <algorithm>
-#include <vector>
 
 namespace {
 
@@ -40,13 +37,34 @@ const QString kScanNotStartedTitle = QStringLiteral("Scan not started");
 const QString kScanStoppedTitle = QStringLiteral("Scan stopped");
 const QString kSensorLost = QStringLiteral("Orvel Central Unit Disconnected");
 
-// More than a sensor's output buffer can hold; a bound for a sensor that
-// never stops sending.
-constexpr int maxStaleFrames = 4096;
-
 } // namespace
 
 // ---------------------------------------------------------------- connection
+
+bool MainWin::isConnected() const
+{
+    return m_acquisition->isConnected();
+}
+
+bool MainWin::isScanning() const
+{
+    return m_acquisition->isScanning();
+}
+
+void MainWin::connectAcquisition()
+{
+    AcquisitionControl* control = m_acquisition.get();
+    connect(control, &AcquisitionControl::statusPollDue, this, &MainWin::updateSensorState);
+    connect(control, &AcquisitionControl::sensorLost, this, &MainWin::sensorDisconnected);
+    connect(control, &AcquisitionControl::scanEnded, this, &MainWin::scanDone);
+    connect(control, &AcquisitionControl::driveMoveFailed, this, &MainWin::showDriveMoveFailed);
+    // Nothing emits it in this version; a stop from it goes the way of the
+    // Scan command's.
+    connect(this, &MainWin::stopScan, control, &AcquisitionControl::requestScanStop);
+    connect(control, &AcquisitionControl::extraFramesDropped, this, [this](int count) {
+        m_dialogs->warning(this, QCoreApplication::applicationName(), ExpectedFrames::droppedText(count));
+    });
+}
 
 void MainWin::actionConnectSlot()
 {
@@ -63,68 +81,48 @@ void MainWin::connectSensor()
     if (!hasSubWindow())
         emit connectingFirstSession();
 
-    bool opened = false;
-    for (int attempt = 0; attempt < connectAttempts && !opened; ++attempt)
-        opened = tryOpenSensor();
-    if (!opened) {
+    if (!m_acquisition->connectSensor()) {
         m_actionConnect->setChecked(false);
         m_dialogs->warning(this, QStringLiteral("Unable to connect"), QStringLiteral("Unable to connect to orvel device"));
         return;
     }
     m_errorMessages.clear();
     m_area->update();
-    m_sensorTimer.start();
     if (PlotManager* active = sessionOf(m_area->activeSubWindow()))
         m_currentSession = active;
+    showCurrentSessionInTitle();
     m_actionConnect->setText(QStringLiteral("Disconnect"));
     m_actionMove->setEnabled(true);
     setSessionsConnected(true);
 }
 
-// The first available sensor that opens wins.
-bool MainWin::tryOpenSensor()
-{
-    std::vector<device_item> devices;
-    orvelDevice::getDeviceList(devices);
-    for (device_item& device : devices) {
-        if (!device.available)
-            continue;
-        if (orvelDevice* opened = orvelDevice::openDevice(device.serial)) {
-            m_sensor.reset(opened);
-            return true;
-        }
-    }
-    return false;
-}
-
 void MainWin::disconnectSensor()
 {
-    m_sensorTimer.stop();
     setSessionsConnected(false);
     m_actionConnect->setText(QStringLiteral("connect"));
     if (isScanning()) {
-        requestScanStop();
         m_actionScan->setChecked(false);
         acquiringSession()->scanToggled(false);
     }
-    if (m_sensor)
-        releaseSensor();
+    m_acquisition->disconnectSensor();
+    hideScanProgress();
+    // "Idle" or "Scanning" would outlive the sensor they describe.
+    statusBar()->clearMessage();
     m_actionMove->setEnabled(false);
     setNotConnected();
 }
 
 void MainWin::sensorDisconnected()
 {
-    if (!m_sensor)
+    if (!isConnected())
         return;
-    m_sensorTimer.stop();
-    if (isScanning()) {
-        m_scanHandler->stopScan();
-        forgetScan();
+    const bool wasScanning = isScanning();
+    m_acquisition->dropSensor();
+    hideScanProgress();
+    if (wasScanning) {
         m_actionScan->setChecked(false);
         acquiringSession()->scanToggled(false);
     }
-    releaseSensor();
     m_actionConnect->setText(QStringLiteral("Connect"));
     m_actionConnect->setChecked(false);
     setNotConnected();
@@ -133,54 +131,6 @@ void MainWin::sensorDisconnected()
     statusBar()->showMessage(kSensorLost);
     setSessionsConnected(false);
     setWidgetStates();
-}
-
-// The sensor object is shared with the workers' threads: it goes only once
-// none of them can touch it any more.
-void MainWin::releaseSensor()
-{
-    waitForWorkers();
-    m_sensor->closeDevice();
-    m_sensor.reset();
-}
-
-// Every worker must have been told to stop. A worker's done() asks this
-// thread to quit its own, which cannot happen while this thread waits: each
-// is quit here.
-void MainWin::waitForWorkers()
-{
-    for (const WorkerRun& run : qAsConst(m_workerRuns)) {
-        if (run.thread) {
-            run.thread->quit();
-            run.thread->wait();
-        }
-    }
-}
-
-// Workers whose threads are gone have been deleted with them.
-void MainWin::forgetFinishedWorkers()
-{
-    m_workerRuns.erase(std::remove_if(m_workerRuns.begin(), m_workerRuns.end(),
-                                      [](const WorkerRun& run) { return run.thread.isNull(); }),
-                       m_workerRuns.end());
-}
-
-void MainWin::shutDownAcquisition()
-{
-    m_sensorTimer.stop();
-    if (m_sensor) {
-        if (isScanning())
-            requestScanStop();
-        releaseSensor();
-    }
-    // Workers whose threads have ended but have not been cleaned up yet go
-    // with their threads, as the clean-up would have done.
-    waitForWorkers();
-    for (const WorkerRun& run : qAsConst(m_workerRuns)) {
-        delete run.worker;
-        delete run.thread;
-    }
-    m_workerRuns.clear();
 }
 
 void MainWin::setSessionsConnected(bool connected)
@@ -195,11 +145,9 @@ void MainWin::setNotConnected()
 
 void MainWin::updateSensorState()
 {
-    if (!m_sensor) {
-        m_sensorTimer.stop();
+    if (!isConnected())
         return;
-    }
-    const QString state = sensorStatusText(m_sensor->updateStatus());
+    const QString state = sensorStatusText(m_acquisition->sensorStatus());
     if (state.isEmpty()) {
         sensorDisconnected();
         return;
@@ -210,14 +158,14 @@ void MainWin::updateSensorState()
 
 void MainWin::testConnection()
 {
-    if (m_sensor)
-        m_sensor->goCommand();
+    m_acquisition->sendGo();
 }
 
 void MainWin::aboutHardware()
 {
+    const orvelDevice* sensor = m_acquisition->sensor();
     const QString text = hardwareInformation(QCoreApplication::applicationVersion(), BuildInfo::description(),
-                                             m_sensor ? m_sensor->infoText : nullptr);
+                                             sensor ? sensor->infoText : nullptr);
     m_dialogs->about(this, QCoreApplication::applicationName(), text);
 }
 
@@ -238,13 +186,13 @@ PlotManager* MainWin::acquiringSession() const
 // one otherwise.
 void MainWin::scan()
 {
-    if (!m_sensor) {
+    if (!isConnected()) {
         // A session's Start Scan button pressed without a sensor.
         acquiringSession()->scanToggled(false);
         return;
     }
     if (isScanning()) {
-        requestScanStop();
+        m_acquisition->requestScanStop();
         return;
     }
     if (!hasSubWindow())
@@ -256,7 +204,7 @@ void MainWin::scan()
     Logger::instance(this)->append(QStringLiteral("Starting new scan at %1")
                                        .arg(QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm:ss"))));
 
-    const int status = m_sensor->updateStatus();
+    const int status = m_acquisition->sensorStatus();
     if (status == 'I') {
         if (startScan(*session))
             return;
@@ -280,159 +228,91 @@ bool MainWin::startScan(PlotManager& session)
         return false;
     }
     const QPointer<PlotManager> guard(&session);
-    fileFramesOfStoppedScans(session);
+    m_acquisition->fileFramesOfStoppedScans(&session);
     // The prompt and the drive's move let events run: the user may have
     // disconnected or closed the session meanwhile.
-    if (!session.mayDiscardScans() || !guard || !m_sensor)
+    if (!session.mayDiscardScans() || !guard || !isConnected())
         return false;
-    if (!prepareDrive(config) || !guard || !m_sensor)
+    QString driveProblem;
+    if (!AcquisitionControl::placeDriveAtStart(config, driveProblem)) {
+        m_dialogs->warning(this, kScanNotStartedTitle, driveProblem);
+        return false;
+    }
+    if (!guard || !isConnected())
         return false;
 
     session.prepareForNewScan();
     session.config() = config;
-    discardStaleFrames();
-    sendModeFrame(*m_sensor, start);
     statusBar()->showMessage(QStringLiteral("Scanning"));
-    m_sensor->goCommand();
+
+    // The frames go to the session tagged with the new acquisition.
+    const int acquisition = session.acquisition();
+    PlotManager* target = &session;
+    m_acquisition->startScan(start, config, target, [target, acquisition](const scanResult& frame) {
+        target->acquisitionUpdate(acquisition, frame);
+    });
 
     LangmuirSettingsWidget& settings = *session.analysisSettings();
     settings.setLangmuirSettings();
     applyScanConfigToAnalysis(config, settings);
 
-    // The frames go to the session through launchWorker, tagged with the new
-    // acquisition.
-    auto* worker = new ScanHandler(m_sensor.get(), nullptr, start.timeResolved, start.scans, start.lastDelay,
-                                   config.dataScanRunParam.integrationTime);
-    if (config.spatParam.bUseSpatScan)
-        worker->setSpatial(config.linearDrive, config.spatParam.start, config.spatParam.step, config.spatParam.end);
     m_scanSession = &session;
+    startScanProgress(start, config);
     session.scanToggled(true);
-    launchWorker(worker, config);
     m_actionScan->setChecked(true);
     m_actionScan->setEnabled(true);
     session.scanEnabled(true);
     return true;
 }
 
-// Workers that were told to stop end within one poll. Waiting for them keeps
-// them from taking frames of the next scan from the sensor, and the frames
-// they had sent are filed into the session's acquisition they belong to,
-// before it is saved or discarded.
-void MainWin::fileFramesOfStoppedScans(PlotManager& session)
+void MainWin::showDriveMoveFailed(double position, const QString& reason)
 {
-    waitForWorkers();
-    QCoreApplication::sendPostedEvents(&session, QEvent::MetaCall);
-}
-
-// A spatial scan starts with the drive at its first position.
-bool MainWin::prepareDrive(const ConfigParam& config)
-{
-    if (!config.spatParam.bUseSpatScan)
-        return true;
-    LinearDrive* drive = config.linearDrive;
-    if (!drive) {
-        m_dialogs->warning(this, kScanNotStartedTitle,
-                           QStringLiteral("A spatially resolved scan needs the linear drive. Initialize it on the "
-                                          "Spatial page of the configuration panel first."));
-        return false;
-    }
-    if (!drive->moveTo(config.spatParam.start)) {
-        // Frames taken elsewhere would be filed under the start position.
-        m_dialogs->warning(this, kScanNotStartedTitle,
-                           QStringLiteral("The linear drive did not reach the start position %1 mm: %2")
-                               .arg(config.spatParam.start)
-                               .arg(QString::fromLatin1(drive->errorString())));
-        return false;
-    }
-    return true;
-}
-
-// An idle sensor may still deliver frames of an acquisition that was stopped
-// (they were on their way when it stopped; the status query has received
-// them). They belong to no scan of this session.
-void MainWin::discardStaleFrames()
-{
-    scanResult stale;
-    for (int count = 0; count < maxStaleFrames; ++count) {
-        if (m_sensor->getSensorData(stale.position, stale.mode, stale.scan, stale.word8, stale.word10, stale.delay,
-                                    stale.harmonics, stale.freq, stale.VR, stale.Vi, stale.Ir, stale.Ii)
-            <= 0)
-            return;
-    }
-}
-
-void MainWin::launchWorker(ScanHandler* worker, const ConfigParam& config)
-{
-    auto* thread = new QThread;
-    worker->moveToThread(thread);
-    registerScanResultType();
-    PlotManager* session = m_scanSession;
-    const int acquisition = session->acquisition();
-    connect(
-        worker, &ScanHandler::dataUpdate, session,
-        [session, acquisition](const scanResult& frame) { session->acquisitionUpdate(acquisition, frame); },
-        Qt::QueuedConnection);
-    connect(thread, &QThread::started, worker, &ScanHandler::process);
-    connect(worker, &ScanHandler::sensorDisconnection, this, &MainWin::sensorDisconnected);
-    connect(worker, &ScanHandler::done, thread, &QThread::quit);
-    // The worker is deleted here, on this thread, once its own has ended:
-    // nothing can then be running in it, and every pointer to it is on this
-    // thread, so none is left dangling. The thread object follows.
-    connect(thread, &QThread::finished, this, [worker, thread] {
-        thread->wait();
-        delete worker;
-    });
-    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    connect(worker, &ScanHandler::done, this, &MainWin::scanDone);
-    connect(worker, &ScanHandler::extraFramesDropped, this, [this](int count) {
-        m_dialogs->warning(this, QCoreApplication::applicationName(), ExpectedFrames::droppedText(count));
-    });
-    if (LinearDrive* drive = config.linearDrive) {
-        connect(worker, &ScanHandler::moveLinearDrive, drive, &LinearDrive::moveToPosition);
-        connect(worker, &ScanHandler::checkPosition, drive, &LinearDrive::checkPosition);
-        // A spatial scan cut short by the drive must not pass for a complete one.
-        const QPointer<LinearDrive> guardedDrive(drive);
-        connect(worker, &ScanHandler::moveFailed, this, [this, guardedDrive](double position) {
-            // The drive's own error, not the abort an error prompt also raises.
-            const QString reason =
-                guardedDrive ? QString::fromLatin1(LinearDrive::messageForCode(guardedDrive->lastErrorCode())) : QString();
-            m_dialogs->warning(this, kScanStoppedTitle,
-                               QStringLiteral("The linear drive did not reach the position %1 mm: %2\nThe scan was "
-                                              "stopped there; the data taken before are kept in the session.")
-                                   .arg(position)
-                                   .arg(reason));
-        });
-    }
-    m_scanHandler = worker;
-    forgetFinishedWorkers();
-    m_workerRuns.append({worker, thread});
-    thread->start();
-}
-
-// Sends the end frame at once; the worker sends it again if it was still
-// polling, and ends with done() within one poll.
-void MainWin::requestScanStop()
-{
-    m_sensor->endCommand();
-    m_scanHandler->stopScan();
-    forgetScan();
-}
-
-void MainWin::forgetScan()
-{
-    m_scanHandler = nullptr;
+    m_dialogs->warning(this, kScanStoppedTitle,
+                       QStringLiteral("The linear drive did not reach the position %1 mm: %2\nThe scan was "
+                                      "stopped there; the data taken before are kept in the session.")
+                           .arg(position)
+                           .arg(reason));
 }
 
 void MainWin::scanDone()
 {
-    // The end of an earlier scan that was stopped must not end a newer one.
-    if (m_scanHandler && sender() && sender() != m_scanHandler)
-        return;
     m_actionScan->setChecked(false);
+    hideScanProgress();
     showScanStopped();
-    m_scanHandler = nullptr;
     m_scanSession = nullptr;
     setWidgetStates();
+}
+
+void MainWin::startScanProgress(const ScanStart& start, const ConfigParam& config)
+{
+    m_scanScans = start.scans;
+    m_scanPositions = config.spatParam.bUseSpatScan
+                          ? spatialPositionCount(config.spatParam.start, config.spatParam.step, config.spatParam.end)
+                          : 1;
+    m_scanClock.start();
+    m_progressBar->show();
+    m_timeLeftLabel->show();
+    updateProgressBar();
+}
+
+void MainWin::updateProgressBar()
+{
+    if (!isScanning() || !m_scanSession) {
+        hideScanProgress();
+        return;
+    }
+    const ScanProgress progress = ScanProgress::of(m_scanSession->data(), m_scanScans, m_scanPositions);
+    m_progressBar->setValue(progress.percent());
+    m_progressBar->setFormat(progress.text());
+    m_timeLeftLabel->setText(progress.timeLeftText(m_scanClock.elapsed()));
+    m_progressTimer.start();
+}
+
+void MainWin::hideScanProgress()
+{
+    m_progressTimer.stop();
+    m_progressBar->hide();
+    m_timeLeftLabel->hide();
 }
 
 // The acquiring session's button, and the current one's, which may have
@@ -456,7 +336,8 @@ void MainWin::setWidgetStates()
             action->setEnabled(false);
         session->scanEnabled(true);
     } else if (!calibrating && !cleaning && !scanning) {
-        for (QAction* action : {m_actionCalibrate, m_actionClean, m_actionScan})
+        // Move... too, which a scan disabled: the drive may be moved again.
+        for (QAction* action : {m_actionCalibrate, m_actionClean, m_actionScan, m_actionMove})
             action->setEnabled(true);
         session->scanEnabled(true);
     } else if (scanning && !calibrating && !cleaning) {

@@ -14,6 +14,8 @@ list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/PositionWrapper.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PositionWrapper.h
   ${CMAKE_CURRENT_LIST_DIR}/ScanGroup.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ScanProgress.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ScanProgress.h
   ${CMAKE_CURRENT_LIST_DIR}/ScanGroup.h
   ${CMAKE_CURRENT_LIST_DIR}/scanResult.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scanResult.h
@@ -25,8 +27,11 @@ list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/Waveforms.h
 )
 
-# The scan worker: polls the sensor and steps the drive.
+# The scan worker, which polls the sensor and steps the drive, and the
+# acquisition control that owns the sensor and runs the workers.
 list(APPEND ORVEL_ACQUISITION_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/AcquisitionControl.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/AcquisitionControl.h
   ${CMAKE_CURRENT_LIST_DIR}/ScanHandler.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ScanHandler.h
 )

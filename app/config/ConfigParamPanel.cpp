@@ -41,9 +41,11 @@
 
 namespace {
 
+// The scan worker waits at every position for the window's last delay, so
+// each position takes the whole window.
 const char* const spatialLimitationMessage =
-    "Spatial mode gives limitation to Time Resolved mode being able to take just one data set at Acquisition Time "
-    "Start.";
+    "In Spatial mode a Time Resolved scan takes its whole time window at every position: a data set every "
+    "Resolution Time Step from Acquisition Time Start to Acquisition Time End (or the end of the SYNC period).";
 const char* const autoCleanMessage =
     "The auto-clean feature must be disabled before using externally triggered scans.";
 const char* const prescanRefusalMessage =
@@ -395,8 +397,8 @@ void ConfigParamPanel::setToolTips()
     spatiallyResolved->setToolTip(richToolTip(
         {"Spatially Resolved: Enables spatial scan to run.",
          "If enabled, Time Averaged or Time Resolved measurements are performed at specfied probe positions.",
-         "This mode gives limitation to Time Resolved mode being able to take just one data set at Acquisition "
-         "Time Start."}));
+         "With Time Resolved mode, the whole time window from Acquisition Time Start to Acquisition Time End is "
+         "taken at every position."}));
 }
 
 void ConfigParamPanel::connectHandlers()
@@ -572,8 +574,8 @@ void ConfigParamPanel::applyModeRules()
     resolutionTimeStep->setEnabled(resolved);
     acquisitionStart->setEnabled(resolved);
     syncFrequency->setEnabled(resolved);
-    // With the drive stepping, only one data set at the start time is taken.
-    acquisitionEnd->setEnabled(resolved && !spatial);
+    // The end bounds the window at every position of a spatial scan too.
+    acquisitionEnd->setEnabled(resolved);
     for (QDoubleSpinBox* box : {startPosition, stepSize, endPosition})
         box->setEnabled(spatial);
 }

@@ -50,7 +50,9 @@ bool AppliedMotion::identify()
 
     if (abortRequested || !sendCommand("MV\r\n", 10, 100))
         return false;
-    description += "\nPART CONFIG CODE:" + reply;
+    // The code alone: the line break and prompt that end the answer are no
+    // part of what the operator reads.
+    description += "\nPART CONFIG CODE:" + DriveReply::value(reply);
 
     for (const char* setup : {"IFD\r", "DL2\r", "DE7\r", "AC7\r", "RLR\r"}) {
         if (abortRequested)

@@ -3,22 +3,70 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QUrl>
+
+#include <algorithm>
+
+namespace {
+
+// Room the window decorations take beside the title: the window's icon and
+// its three buttons, with a margin.
+constexpr int kTitleBarAllowance = 150;
+// Kept free on either side of a box as wide as its text.
+constexpr int kScreenMargin = 40;
+
+// The toolkit breaks a box's text into lines once it is wider than half the
+// screen (500 pixels at most), which cuts the hardware information's ruled
+// heading in two, and a short text gives a box too narrow for its title,
+// which the decorations then cut ("Inva... file"). The text's label is made
+// as wide as its widest line and the title, within the screen.
+void fitToTextAndTitle(QMessageBox& box, const QString& title, const QString& text)
+{
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (!label)
+        return;
+    const QFontMetrics metrics(label->font());
+    int widest = QFontMetrics(box.font()).horizontalAdvance(title) + kTitleBarAllowance;
+    for (QString line : text.split(QLatin1Char('\n'))) {
+        line.replace(QLatin1Char('\t'), QString(8, QLatin1Char(' ')));
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    }
+    if (const QScreen* screen = box.screen() ? box.screen() : QGuiApplication::primaryScreen())
+        widest = std::min(widest, screen->availableGeometry().width() - 2 * kScreenMargin);
+    label->setMinimumWidth(widest);
+}
+
+void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text)
+{
+    QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+    fitToTextAndTitle(box, title, text);
+    box.exec();
+}
+
+} // namespace
 
 void DialogProvider::critical(QWidget* parent, const QString& title, const QString& text)
 {
-    QMessageBox::critical(parent, title, text);
+    showMessage(parent, QMessageBox::Critical, title, text);
 }
 
 void DialogProvider::warning(QWidget* parent, const QString& title, const QString& text)
 {
-    QMessageBox::warning(parent, title, text);
+    showMessage(parent, QMessageBox::Warning, title, text);
 }
 
+// As the toolkit's about box: the application's icon beside the text.
 void DialogProvider::about(QWidget* parent, const QString& title, const QString& text)
 {
-    QMessageBox::about(parent, title, text);
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
+    const QIcon icon = box.windowIcon();
+    box.setIconPixmap(icon.pixmap(icon.actualSize(QSize(64, 64))));
+    fitToTextAndTitle(box, title, text);
+    box.exec();
 }
 
 int DialogProvider::exec(QDialog& dialog)

@@ -3,13 +3,11 @@
 #include "acquisition/TimeStepAnalysis.h"
 #include "analysis/LangmuirSettingsWidget.h"
 #include "config/ConfigParamPanel.h"
-#include "session/ReferenceBaseLevel.h"
-#include "session/RegularFile.h"
 #include "session/SessionFile.h"
 #include "session/SessionRecovery.h"
-#include "window/BackgroundWork.h"
 #include "window/DialogProvider.h"
 #include "window/FrameView.h"
+#include "window/SessionDocument.h"
 #include "window/GraphForm.h"
 #include "window/SessionPlots.h"
 #include "window/ThreeTracePlotter.h"
@@ -17,46 +15,34 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDebug>
-#include <QFile>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
-#include <QSettings>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include <algorithm>
-
-const char* const PlotManager::settingsGroup = "PlotSettings";
-const char* const PlotManager::saveFolderKey = "SaveFileFolder";
-
 namespace {
 
-const char* const kDefaultSaveFolder = "./";
-const QString kSessionFilter = QStringLiteral("Langmuir Data Files (*.ldf)");
-const QString kSessionSuffix = QStringLiteral("ldf");
 const QString kNoAnalysisYet = QStringLiteral("Analysis for this time frame has not run yet.");
 const QString kNoAlerts = QStringLiteral("The analysis of this time frame reported no alert.");
 
+// Heights of the IV plot and the waveform row, in proportion.
+constexpr int kIvStretch = 3;
+constexpr int kWaveformStretch = 2;
+// The widest the controls column grows.
+constexpr int kControlsWidth = 300;
+// The least a plot is given: its title, axes and a readable curve.
+constexpr QSize kPlotMinimum(200, 150);
+
 // Shared by every session: the last value chosen in any harmonics box.
 int s_harmonics = scanResult::maxHarmonics;
-
-QString applicationTitle()
-{
-    return QCoreApplication::applicationName();
-}
-
-QString fileError(const char* pattern, const QString& fileName, const QString& reason)
-{
-    return QString::fromLatin1(pattern).arg(fileName, reason);
-}
 
 QString scanButtonText(bool scanning)
 {
@@ -121,20 +107,21 @@ PlotManager::PlotManager(const ConfigParam& defaults, bool advancedMode, QWidget
     , m_panel(std::make_unique<ConfigParamPanel>(defaults))
     , m_settings(std::make_unique<LangmuirSettingsWidget>())
     , m_plots(std::make_unique<SessionPlots>(this))
-    , m_dialogs(DialogProvider::standard())
     , m_advancedMode(advancedMode)
     , m_trendIndex(trend::Jp)
     , m_recovery(std::make_unique<SessionRecovery>([this] { return recoveryContents(); }))
+    , m_document(std::make_unique<SessionDocument>(*this, m_data, m_config, *m_settings))
 {
-    QSettings settings;
-    settings.beginGroup(QLatin1String(settingsGroup));
-    m_savePath = settings.value(QLatin1String(saveFolderKey), QLatin1String(kDefaultSaveFolder)).toString();
-
     m_recovery->setNamePattern(m_config.autosaveNamePattern);
     connect(m_recovery.get(), &SessionRecovery::copyFailed, this,
             [](const QString& problem) { qWarning().noquote() << "No recovery copy of the session:" << problem; });
     m_panel->setAdvancedMode(advancedMode);
-    m_savedSettings = settingsSnapshot();
+    connect(m_document.get(), &SessionDocument::loaded, this, &PlotManager::showLoadedSession);
+    connect(m_document.get(), &SessionDocument::nameChanged, this, &QWidget::setWindowTitle);
+    connect(m_document.get(), &SessionDocument::saved, this, [this] {
+        m_reanalyseButton->setEnabled(true);
+        m_recovery->remove();
+    });
     setWindowIcon(QIcon(QStringLiteral(":/images/Zund_File.png")));
 
     m_refreshTimer.setSingleShot(true);
@@ -161,7 +148,7 @@ SessionContents PlotManager::recoveryContents() const
 
 void PlotManager::setDialogProvider(DialogProvider* dialogs)
 {
-    m_dialogs = dialogs ? dialogs : DialogProvider::standard();
+    m_document->setDialogProvider(dialogs ? dialogs : DialogProvider::standard());
 }
 
 int PlotManager::harmonicsCount()
@@ -171,24 +158,42 @@ int PlotManager::harmonicsCount()
 
 // ---------------------------------------------------------------- layout
 
+// A session fits whatever room the main window has on the screen: the plots
+// may shrink below the size they ask for, and the controls scroll.
 void PlotManager::buildLayout()
 {
-    auto* plots = new QVBoxLayout;
-    plots->addWidget(m_plots->plot(SessionPlots::IvPlot), 3);
-    auto* waveforms = new QHBoxLayout;
-    waveforms->addWidget(m_plots->plot(SessionPlots::HighBandPlot));
-    waveforms->addWidget(m_plots->plot(SessionPlots::LowBandPlot));
-    plots->addLayout(waveforms, 2);
+    m_plotColumn = new QVBoxLayout;
+    m_plotColumn->addWidget(m_plots->plot(SessionPlots::IvPlot), kIvStretch);
+    m_waveformRow = new QHBoxLayout;
+    m_waveformRow->addWidget(m_plots->plot(SessionPlots::HighBandPlot));
+    m_waveformRow->addWidget(m_plots->plot(SessionPlots::LowBandPlot));
+    m_plotColumn->addLayout(m_waveformRow, kWaveformStretch);
+    for (int plot = 0; plot < SessionPlots::PlotCount; ++plot) {
+        QWidget* widget = m_plots->plot(SessionPlots::Plot(plot));
+        widget->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        widget->setMinimumSize(kPlotMinimum);
+    }
+
+    auto* controls = new QScrollArea(this);
+    controls->setObjectName(QStringLiteral("controlsArea"));
+    controls->setFrameShape(QFrame::NoFrame);
+    controls->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    controls->setWidgetResizable(true);
+    QWidget* panel = buildControls();
+    controls->setWidget(panel);
+    // The column as wide as the controls may grow, beside the scroll bar it
+    // may need.
+    controls->setFixedWidth(panel->maximumWidth() + controls->verticalScrollBar()->sizeHint().width());
 
     auto* layout = new QHBoxLayout(this);
-    layout->addLayout(plots, 1);
-    layout->addWidget(buildControls());
+    layout->addLayout(m_plotColumn, 1);
+    layout->addWidget(controls);
 }
 
 QWidget* PlotManager::buildControls()
 {
     auto* panel = new QWidget(this);
-    panel->setMaximumWidth(300);
+    panel->setMaximumWidth(kControlsWidth);
     auto* column = new QVBoxLayout(panel);
 
     m_values = new ValuesPanel(panel);
@@ -320,6 +325,8 @@ void PlotManager::connectControls()
     connect(m_reanalyseButton, &QPushButton::clicked, this, &PlotManager::reanalyse);
     connect(m_alertButton, &QPushButton::toggled, this, &PlotManager::showAlert);
     connect(m_settings.get(), &LangmuirSettingsWidget::settingsClosed, this, &PlotManager::refreshValues);
+    connect(m_settings.get(), &LangmuirSettingsWidget::settingsClosed, m_document.get(),
+            &SessionDocument::settingsMayHaveChanged);
     connect(m_panel.get(), &ConfigParamPanel::positionUpdate, this, &PlotManager::positionRailUpdate);
 }
 
@@ -327,116 +334,31 @@ void PlotManager::connectControls()
 
 bool PlotManager::save()
 {
-    return saveSession(false);
+    return m_document->save();
 }
 
 bool PlotManager::saveAs()
 {
-    return saveSession(true);
-}
-
-bool PlotManager::saveSession(bool asNewName)
-{
-    const QString target = chooseSaveTarget(asNewName);
-    if (target.isEmpty())
-        return false;
-    if (!writeSessionFile(target))
-        return false;
-    markSaved(target);
-    return true;
-}
-
-QString PlotManager::chooseSaveTarget(bool asNewName)
-{
-    if (!asNewName && !m_ownFileName.isEmpty())
-        return m_ownFileName;
-    // A loaded session is offered its own file, but only by the operator's
-    // choice: a plain save never overwrites the file a session came from.
-    const QString start = m_data.fileName.isEmpty() ? m_savePath : m_data.fileName;
-    const QString chosen =
-        m_dialogs->saveFileName(this, QStringLiteral("Save File"), start, kSessionFilter, kSessionSuffix);
-    if (!chosen.isEmpty())
-        m_savePath = chosen;
-    return chosen;
-}
-
-bool PlotManager::writeSessionFile(const QString& target)
-{
-    // Written from copies on a thread of its own, so that a long save leaves
-    // the window responsive; the session's data are implicitly shared, so the
-    // copy costs next to nothing, and frames arriving meanwhile stay out of it.
-    measuredData saved = m_data;
-    const ConfigParam config = m_config;
-    const LangmuirSettings settings = *m_settings;
-    const double frames = std::max(saved.frameCount(), 1);
-    FramesWritten written{0};
-    QString reason;
-    SessionSave outcome = SessionSave::NotWritten;
-    runWithProgress(
-        this, QStringLiteral("Saving %1 ...").arg(QFileInfo(target).fileName()),
-        [&] { outcome = saveSessionFile(target, saved, config, settings, reason, &written); },
-        [&] { return written / frames; });
-    if (outcome == SessionSave::Saved) {
-        m_data.fileName = saved.fileName;
-        return true;
-    }
-    const char* pattern = outcome == SessionSave::NotOpened ? "Cannot write file [%1]\nError code: %2\n"
-                                                            : "Cannot close file [%1]\nError code: %2\n";
-    m_dialogs->critical(this, applicationTitle(), fileError(pattern, target, reason));
-    return false;
-}
-
-void PlotManager::markSaved(const QString& target)
-{
-    m_ownFileName = target;
-    setWindowTitle(target.mid(target.lastIndexOf(QLatin1Char('/')) + 1));
-    m_reanalyseButton->setEnabled(true);
-    m_modified = false;
-    m_savedSettings = settingsSnapshot();
-    m_recovery->remove();
-    QSettings settings;
-    settings.beginGroup(QLatin1String(settingsGroup));
-    settings.setValue(QLatin1String(saveFolderKey), m_savePath);
-}
-
-bool PlotManager::openForReading(QFile& file)
-{
-    QString reason;
-    if (openRegularFile(file, QIODevice::ReadOnly | QIODevice::Text, reason))
-        return true;
-    m_dialogs->critical(this, applicationTitle(),
-                        fileError("Cannot open file [%1]\nError code: %2\n", file.fileName(), reason));
-    return false;
+    return m_document->saveAs();
 }
 
 int PlotManager::load(const QString& fileName)
 {
-    qDebug() << "Loading file" << fileName;
-    QFile file(fileName);
-    if (!openForReading(file))
-        return 0;
-    QStringList changes;
-    switch (readSessionInBackground(this, file, m_data, m_config, *m_settings, changes)) {
-    case BackgroundRead::Read:
-        break;
-    case BackgroundRead::Cancelled:
-        return 0;
-    case BackgroundRead::Refused:
-        m_dialogs->warning(this, QStringLiteral("Invalid save file"), QStringLiteral("Save file invalid"));
-        return 0;
-    }
-    showLoadedSession();
-    if (!changes.isEmpty())
-        m_dialogs->warning(this, applicationTitle(),
-                           QStringLiteral("%1 was read with these changes:\n%2").arg(fileName, changes.join('\n')));
-    return 1;
+    return m_document->load(fileName);
+}
+
+QString PlotManager::ownFileName() const
+{
+    return m_document->ownFileName();
+}
+
+bool PlotManager::hasUnsavedChanges() const
+{
+    return m_document->isModified();
 }
 
 void PlotManager::showLoadedSession()
 {
-    m_settings->showRecord();
-    m_savedSettings = settingsSnapshot();
-    m_modified = true;
     m_alerts.clear();
     resetNavigation();
     refreshValues();
@@ -454,9 +376,8 @@ void PlotManager::restoreRecovered(SessionContents& contents, RecoveryCopy copy)
     m_config = contents.config;
     m_config.linearDrive = drive;
     static_cast<LangmuirSettings&>(*m_settings) = contents.settings;
-    m_ownFileName.clear();
     m_recovery->adopt(std::move(copy));
-    showLoadedSession();
+    m_document->restored();
 }
 
 QMap<QString, QString> PlotManager::settingsSnapshot() const
@@ -466,89 +387,38 @@ QMap<QString, QString> PlotManager::settingsSnapshot() const
     return map;
 }
 
-bool PlotManager::hasUnsavedChanges() const
-{
-    return m_modified || settingsSnapshot() != m_savedSettings;
-}
-
 void PlotManager::closeEvent(QCloseEvent* event)
 {
-    if (!confirmClose()) {
+    if (!m_document->confirmClose()) {
         event->ignore();
         return;
     }
+    // Saved, or the operator chose to drop the session, and its recovery copy.
+    m_recovery->remove();
     event->accept();
     emit close(this);
 }
 
-bool PlotManager::confirmClose()
-{
-    if (hasUnsavedChanges() && !askToSaveChanges())
-        return false;
-    // Saved, or the operator chose to drop the session, and its recovery copy.
-    m_recovery->remove();
-    return true;
-}
-
 bool PlotManager::mayDiscardScans()
 {
-    return !holdsScan() || !hasUnsavedChanges() || askToSaveChanges();
-}
-
-// True once nothing would be lost: saved, or discarding was chosen.
-bool PlotManager::askToSaveChanges()
-{
-    const QMessageBox::StandardButton answer = m_dialogs->askToSaveChanges(
-        this, QStringLiteral("Session : '%1' has been modified.").arg(windowTitle()),
-        QStringLiteral("Do you want to save changes?"));
-    switch (answer) {
-    case QMessageBox::Save:
-        // A save that fails or is cancelled keeps the session rather than
-        // dropping its data.
-        return save();
-    case QMessageBox::Discard:
-        return true;
-    default:
-        return false;
-    }
+    return m_document->mayDiscardScans();
 }
 
 // ---------------------------------------------------------------- base level
 
-// Said before the base level is taken, whether or not one can be.
-void PlotManager::announceBaseLevel()
-{
-    m_dialogs->warning(this, QStringLiteral("Base level set"),
-                       QStringLiteral("Base level has been set and will be applied on following scans."));
-}
-
 bool PlotManager::setBaseLevelFromSession()
 {
-    announceBaseLevel();
-    if (m_data.positions.isEmpty())
-        return false;
-    m_data.setBaseLevel(referenceBaseLevel(m_data));
-    return true;
+    return m_document->setBaseLevelFromSession();
 }
 
 bool PlotManager::loadBaseLevel(const QString& fileName)
 {
-    announceBaseLevel();
-    QFile file(fileName);
-    if (!openForReading(file))
-        return false;
-    measuredData reference;
-    ConfigParam referenceConfig;
-    LangmuirSettings referenceSettings;
-    if (!readSession(file, reference, referenceConfig, referenceSettings) || reference.positions.isEmpty())
-        return false;
-    m_data.setBaseLevel(referenceBaseLevel(reference));
-    return true;
+    return m_document->loadBaseLevel(fileName);
 }
 
 void PlotManager::unsetBaseLevel()
 {
-    m_data.clearBaseLevel();
+    m_document->unsetBaseLevel();
 }
 
 // ---------------------------------------------------------------- acquisition
@@ -563,7 +433,7 @@ void PlotManager::dataUpdate(const scanResult& frame)
 {
     if (!m_data.add(frame))
         return;
-    m_modified = true;
+    m_document->noteChange();
     noteFiled(frame);
     scheduleRefresh();
 }
@@ -607,7 +477,7 @@ void PlotManager::prepareForNewScan()
     resetNavigation();
     refreshValues();
     m_reanalyseButton->setEnabled(false);
-    m_ownFileName.clear();
+    m_document->detachFromFile();
     m_groupOpen = false;
 }
 
@@ -723,13 +593,18 @@ void PlotManager::displayFrame(int p, int s, int d)
         return;
     const PositionWrapper& position = m_data.positions[p];
     const FrameView frame = selectFrame(m_data, p, s, d, useAverages());
+    // The values are the position's averaged record's whenever it has one,
+    // whatever scan the plots show.
+    const FrameView valued = selectFrame(m_data, p, s, d, true);
     // Re-selecting the same frame would rewrite a user Vp being typed while
     // frames arrive.
     if (m_settings->currentFrame() != d)
         m_settings->setCurrentFrame(d);
     // The analysis comes first: it gives an averaged record the scatter its
     // error bars show.
-    showAnalysis(p, frame);
+    showAnalysis(p, valued);
+    if (frame.record && frame.record != valued.record)
+        analyseFrameView(frame, *m_settings);
     m_plots->showFrame(frame, m_settings->nDerivativePoints);
 
     m_positionLabel->setText(QStringLiteral("%3 [mm] - %1/%2")
@@ -885,6 +760,8 @@ void PlotManager::applyViewToggles()
 {
     SessionPlots::ViewToggles toggles;
     toggles.waveforms = m_showWaveforms->isChecked();
+    // Hidden, the waveform row would still keep its share of the height.
+    m_plotColumn->setStretchFactor(m_waveformRow, toggles.waveforms ? kWaveformStretch : 0);
     toggles.derivative = m_showDerivative->isChecked();
     toggles.errorBars = m_showErrorBars->isChecked();
     toggles.dataPoints = m_showDataPoints->isChecked();

@@ -17,14 +17,16 @@ class ConfigParamPanel;
 class DialogProvider;
 class GraphForm;
 class LangmuirSettingsWidget;
-class QFile;
 class QCheckBox;
+class QHBoxLayout;
+class QVBoxLayout;
 class QLabel;
 class QPushButton;
 class QSlider;
 class QSpinBox;
 class RecoveryCopy;
 class SessionPlots;
+class SessionDocument;
 class SessionRecovery;
 struct SessionContents;
 class ValuesPanel;
@@ -51,10 +53,6 @@ public:
     // Longest the trend view analyses at a time before the window takes its
     // events again.
     static constexpr int trendSliceMs = 20;
-
-    // Settings store group and key of the file last saved to.
-    static const char* const settingsGroup;
-    static const char* const saveFolderKey;
 
     PlotManager(const ConfigParam& defaults, bool advancedMode, QWidget* parent = nullptr);
     ~PlotManager() override;
@@ -86,11 +84,13 @@ public:
     // The recovery copy kept while the session gathers data.
     SessionRecovery& recovery() const { return *m_recovery; }
 
-    // Whether closing would lose anything: a stored scan, a loaded file or
-    // changed analysis settings since the last save.
+    // The session's document lifecycle: name, file, unsaved mark, saving,
+    // loading, the close prompt and the base level.
+    SessionDocument& document() const { return *m_document; }
+    // Whether closing would lose anything (see SessionDocument).
     bool hasUnsavedChanges() const;
     // The file the session was last saved to from this window; empty before.
-    QString ownFileName() const { return m_ownFileName; }
+    QString ownFileName() const;
 
     // Base level. Setting one takes the first frame of the first position of
     // this session (returns whether it was set), loading one takes it from a
@@ -184,16 +184,8 @@ private:
     QWidget* buildControls();
     void connectControls();
 
-    bool saveSession(bool asNewName);
-    QString chooseSaveTarget(bool asNewName);
-    bool writeSessionFile(const QString& target);
-    void markSaved(const QString& target);
-    bool confirmClose();
-    bool askToSaveChanges();
-    bool openForReading(QFile& file);
     void showLoadedSession();
     SessionContents recoveryContents() const;
-    void announceBaseLevel();
     QMap<QString, QString> settingsSnapshot() const;
 
     void noteFiled(const scanResult& frame);
@@ -216,8 +208,9 @@ private:
     std::unique_ptr<LangmuirSettingsWidget> m_settings;
     std::unique_ptr<SessionPlots> m_plots;
     std::array<GraphForm*, 3> m_scaleForms{};
-    DialogProvider* m_dialogs;
 
+    QVBoxLayout* m_plotColumn = nullptr;
+    QHBoxLayout* m_waveformRow = nullptr;
     ValuesPanel* m_values = nullptr;
     QPushButton* m_alertButton = nullptr;
     QLabel* m_alertLabel = nullptr;
@@ -245,17 +238,11 @@ private:
     bool m_advancedMode;
     bool m_masterMode = false;
     bool m_scanning = false;
-    bool m_modified = false;
     bool m_connected = false;
     int m_acquisition = 0;
     int m_trendIndex;
     // Analysis text of the last frame analysed at each position index.
     QHash<int, QString> m_alerts;
-
-    QString m_savePath;
-    QString m_ownFileName;
-    // The analysis settings as last saved or loaded.
-    QMap<QString, QString> m_savedSettings;
 
     QTimer m_refreshTimer;
     QElapsedTimer m_sinceRefresh;
@@ -265,6 +252,7 @@ private:
     QMap<QString, QString> m_analysedWith;
 
     std::unique_ptr<SessionRecovery> m_recovery;
+    std::unique_ptr<SessionDocument> m_document;
     // Position and scan number of the last frame filed, to notice when a scan
     // group is complete; none before the first frame of a scan.
     bool m_groupOpen = false;

@@ -13,7 +13,13 @@ namespace {
 
 const QString kVoltageTitle = QStringLiteral("Voltage [V]");
 const QString kCurrentTitle = QStringLiteral("I [A]");
-const QString kTimeTitle = QStringLiteral("Time [ms]");
+// A period lasts microseconds: in milliseconds the tick labels of the time
+// axis are long fractions that run together.
+const QString kTimeTitle = QStringLiteral("Time [\u00b5s]");
+constexpr double kMicrosecondsPerMillisecond = 1000.0;
+// Ticks a waveform plot's time axis carries at most, so that a narrow plot
+// keeps its labels apart.
+constexpr int kTimeTicks = 5;
 const QString kDerivativeTitle = QStringLiteral("dI/dV [A/V]");
 
 QPen tracePen(const QColor& colour, Qt::PenStyle style = Qt::SolidLine)
@@ -56,7 +62,9 @@ void showWaveforms(const DelayWrapper* wrapper, QwtPlotCurve* current, QwtPlotCu
         clearCurve(voltage);
         return;
     }
-    const QVector<double> time = wrapper->time();
+    QVector<double> time = wrapper->time();
+    for (double& t : time)
+        t *= kMicrosecondsPerMillisecond;
     setCurve(current, time, wrapper->waveFormI());
     setCurve(voltage, time, wrapper->waveFormV());
 }
@@ -89,6 +97,8 @@ SessionPlots::SessionPlots(QWidget* parent)
     m_current100 = low->addTrace(QStringLiteral("Current100"), QPen());
     m_voltage100 = low->addTrace(QStringLiteral("Voltage100"), QPen(), QwtPlot::yRight);
     low->setTitles(QStringLiteral("100 V/I kHz"), kTimeTitle, kCurrentTitle, kVoltageTitle);
+    for (ThreeTracePlotter* waveforms : {high, low})
+        waveforms->setAxisMaxMajor(QwtPlot::xBottom, kTimeTicks);
 
     setTracePens();
 }

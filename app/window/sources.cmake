@@ -15,6 +15,8 @@ list(APPEND ORVEL_WIDGET_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/PlotErrorBarCurve.h
   ${CMAKE_CURRENT_LIST_DIR}/PlotManager.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PlotManager.h
+  ${CMAKE_CURRENT_LIST_DIR}/SessionDocument.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SessionDocument.h
   ${CMAKE_CURRENT_LIST_DIR}/SessionPlots.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SessionPlots.h
   ${CMAKE_CURRENT_LIST_DIR}/ThreeTracePlotter.cpp

@@ -3,6 +3,8 @@
 // so that the sensor's last frame is the one the worker waits for.
 
 #include "acquisition/ModeFrame.h"
+#include "acquisition/ScanProgress.h"
+#include "acquisition/measuredData.h"
 #include "acquisition/ScanStart.h"
 #include "analysis/LangmuirSettings.h"
 #include "config/ConfigParam.h"
@@ -201,6 +203,55 @@ private slots:
         config.initScanDerivativePoints = 4000000000u;
         applyScanConfigToAnalysis(config, settings);
         QCOMPARE(settings.nDerivativePoints, std::numeric_limits<int>::max());
+    }
+
+    // Progress in scans (and positions) and the time left at the rate so far;
+    // the expected texts are worked out by hand.
+    void progressAndTimeLeft_data()
+    {
+        QTest::addColumn<int>("scans");
+        QTest::addColumn<int>("positions");
+        QTest::addColumn<QVector<int>>("groupsPerPosition");
+        QTest::addColumn<qint64>("elapsedMs");
+        QTest::addColumn<int>("percent");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("timeLeft");
+        // 3 of 10 done in 30 s: 7 left at 10 s each.
+        QTest::newRow("averaged") << 10 << 1 << QVector<int>{4} << qint64(30000) << 30 << "Scan 4/10"
+                                  << "-Time-Left-00:01:10-";
+        // 10 + 4 begun, 13 done of 50 in 130 s: 37 left at 10 s each.
+        QTest::newRow("spatial") << 10 << 5 << QVector<int>{10, 4} << qint64(130000) << 26
+                                 << "Position 2/5, scan 4/10" << "-Time-Left-00:06:10-";
+        QTest::newRow("first scan") << 1000 << 1 << QVector<int>{1} << qint64(5000) << 0 << "Scan 1/1000"
+                                    << "-Time-Left-";
+        QTest::newRow("nothing yet") << 10 << 3 << QVector<int>{} << qint64(0) << 0 << "Position 1/3, scan 0/10"
+                                     << "-Time-Left-";
+        // 1 of 1000 in 1000 h: far beyond two digits of hours.
+        QTest::newRow("held to 99 h") << 1000 << 1 << QVector<int>{2} << qint64(3600000000) << 0
+                                      << "Scan 2/1000" << "-Time-Left-99:59:59-";
+        // A drive stepped in tiny steps: more scans than an int holds.
+        QTest::newRow("two billion positions") << 65535 << 2000000000 << QVector<int>{65535, 1} << qint64(3600000000)
+                                               << 0 << "Position 2/2000000000, scan 1/65535" << "-Time-Left-99:59:59-";
+        // Repeated frames of a last scan never count past the end.
+        QTest::newRow("complete") << 2 << 2 << QVector<int>{2, 3} << qint64(4000) << 100
+                                  << "Position 2/2, scan 2/2" << "-Time-Left-00:00:00-";
+    }
+
+    void progressAndTimeLeft()
+    {
+        QFETCH(int, scans);
+        QFETCH(int, positions);
+        QFETCH(QVector<int>, groupsPerPosition);
+        QFETCH(qint64, elapsedMs);
+        measuredData data;
+        for (const int groups : groupsPerPosition) {
+            data.positions.append(PositionWrapper());
+            data.positions.last().scans.resize(groups);
+        }
+        const ScanProgress progress = ScanProgress::of(data, scans, positions);
+        QTEST(progress.percent(), "percent");
+        QTEST(progress.text(), "text");
+        QTEST(progress.timeLeftText(elapsedMs), "timeLeft");
     }
 
     void onlyAnIdleSensorCanStartAScan()

@@ -5,6 +5,8 @@
 
 #include "MainWin.h"
 #include "ScriptedDialogs.h"
+#include "SensorTexts.h"
+#include "window/DialogProvider.h"
 #include "analysis/LangmuirSettingsWidget.h"
 #include "config/ConfigParamPanel.h"
 #include "window/PlotManager.h"
@@ -22,6 +24,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSettings>
 #include <QShortcut>
 #include <QTabBar>
@@ -56,6 +59,13 @@ void feed(PlotManager* session, const QVector<scanResult>& all)
 bool writeEmptyFile(const QString& fileName)
 {
     return QFile(fileName).open(QIODevice::WriteOnly);
+}
+
+// A well-formed document that is no session file.
+bool writeNotASession(const QString& fileName)
+{
+    QFile file(fileName);
+    return file.open(QIODevice::WriteOnly) && file.write("<not a session/>") > 0;
 }
 
 QByteArray contents(const QString& fileName)
@@ -281,6 +291,43 @@ private slots:
         QCOMPARE(window->currentSession(), first);
     }
 
+    // Connecting (which makes the first session), a second session and an
+    // Open that fails: the window stays within the screen's free area (the
+    // offscreen screen's 800 x 600, inside the 1280 x 800 of a small laptop),
+    // and the session shown fills the area without being cut.
+    void theWindowStaysOnTheScreen()
+    {
+        auto window = makeWindow();
+        window->move(0, 40);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        // The decorations are known once the platform has framed the window.
+        QTRY_VERIFY(window->frameGeometry() != window->geometry());
+        const QRect available = window->screen()->availableGeometry();
+        QVERIFY(available.width() <= 1280 && available.height() <= 800);
+        const auto sessionFits = [&window] {
+            QMdiArea* area = window->sessionArea();
+            const QMdiSubWindow* shown = area->activeSubWindow();
+            return shown && shown->geometry() == area->viewport()->rect();
+        };
+
+        action(*window, "actionConnect")->trigger();
+        QVERIFY(window->openSessionCount() == 1);
+        QVERIFY(available.contains(window->frameGeometry()));
+        QVERIFY(sessionFits());
+        window->createSession();
+        QVERIFY(available.contains(window->frameGeometry()));
+        QVERIFY(sessionFits());
+
+        const QRect before = window->geometry();
+        QVERIFY(writeNotASession(path("not-a-session.ldf")));
+        dialogs.openNames = QStringList{path("not-a-session.ldf")};
+        action(*window, "actionOpenSession")->trigger();
+        QCOMPARE(window->openSessionCount(), 2);
+        QCOMPARE(window->geometry(), before);
+        QTRY_VERIFY(sessionFits());
+    }
+
     void panelsFollowTheActiveSession()
     {
         auto window = makeWindow();
@@ -400,7 +447,8 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("not connected") << false << false << false << false << "dddde";
         QTest::newRow("not connected, boxes checked") << false << true << true << true << "dddde";
-        QTest::newRow("connected, idle") << true << false << false << false << "eeeue";
+        // Move... as on connection: a scan that disabled it has ended.
+        QTest::newRow("connected, idle") << true << false << false << false << "eeeee";
         QTest::newRow("connected, scanning") << true << false << false << true << "ddudu";
         QTest::newRow("connected, calibrating") << true << true << false << false << "udddd";
         QTest::newRow("connected, calibrating and cleaning") << true << true << true << true << "udddd";
@@ -488,12 +536,18 @@ private slots:
     {
         auto window = makeWindow();
         PlotManager* session = window->createSession();
+        // The main window names the session shown and marks it while unsaved.
+        QCOMPARE(window->windowTitle(), QStringLiteral("Session 1[*] \u2014 Orvel"));
+        QVERIFY(!window->isWindowModified());
         feed(session, frames(3, 4));
+        QVERIFY(window->isWindowModified());
         const QString file = path("round.ldf");
         dialogs.saveNames = QStringList{file};
         action(*window, "actionSaveSession")->trigger();
         QCOMPARE(dialogs.saveCaptions, QStringList{"Save File"});
         QCOMPARE(session->windowTitle(), QStringLiteral("round.ldf"));
+        QCOMPARE(window->windowTitle(), QStringLiteral("round.ldf[*] \u2014 Orvel"));
+        QVERIFY(!window->isWindowModified());
         QVERIFY(!session->hasUnsavedChanges());
 
         // Open: a second session, current, holding the same data.
@@ -522,6 +576,33 @@ private slots:
         dialogs.saveNames = QStringList{path("copy.ldf")};
         action(*window, "actionSaveAsSession")->trigger();
         QCOMPARE(withoutSaveTime(contents(path("copy.ldf"))), withoutSaveTime(contents(file)));
+        QCOMPARE(reopened->windowTitle(), QStringLiteral("copy.ldf"));
+
+        // A new scan replaces what came from the file: the session is no
+        // longer that file.
+        reopened->prepareForNewScan();
+        QCOMPARE(reopened->windowTitle(), QStringLiteral("Session 2"));
+        QCOMPARE(window->windowTitle(), QStringLiteral("Session 2[*] \u2014 Orvel"));
+    }
+
+    // Opening is no change: a file opened and closed as it was asks nothing.
+    void anOpenedFileIsNotAChange()
+    {
+        auto window = makeWindow();
+        PlotManager* source = window->createSession();
+        feed(source, frames(1, 2));
+        dialogs.saveNames = QStringList{path("opened.ldf")};
+        QVERIFY(source->save());
+        QVERIFY(window->openSessionFile(path("opened.ldf")));
+        PlotManager* opened = window->currentSession();
+        QCOMPARE(opened->windowTitle(), QStringLiteral("opened.ldf"));
+        QCOMPARE(window->windowTitle(), QStringLiteral("opened.ldf[*] \u2014 Orvel"));
+        QVERIFY(!window->isWindowModified());
+        QVERIFY(subWindowOf(*window, opened)->close());
+        QCOMPARE(dialogs.texts("prompt"), QStringList());
+        QCOMPARE(window->openSessionCount(), 1);
+        QVERIFY(subWindowOf(*window, source)->close());
+        QCOMPARE(window->windowTitle(), QStringLiteral("Orvel"));
     }
 
     void openThatLoadsNothingLeavesNoSession()
@@ -530,11 +611,8 @@ private slots:
         action(*window, "actionOpenSession")->trigger(); // cancelled
         QCOMPARE(window->openSessionCount(), 0);
 
-        QFile junk(path("junk.ldf"));
-        QVERIFY(junk.open(QIODevice::WriteOnly));
-        junk.write("<not a session/>");
-        junk.close();
-        dialogs.openNames = QStringList{junk.fileName()};
+        QVERIFY(writeNotASession(path("junk.ldf")));
+        dialogs.openNames = QStringList{path("junk.ldf")};
         action(*window, "actionOpenSession")->trigger();
         QCOMPARE(window->openSessionCount(), 0);
         QCOMPARE(dialogs.texts("warning"), QStringList{"Invalid save file|Save file invalid"});
@@ -842,6 +920,39 @@ private slots:
         QVERIFY(dialogs.texts("about")[0].startsWith(QStringLiteral("Orvel|\n--------")));
         QVERIFY(dialogs.texts("about")[0].endsWith(QStringLiteral("METER SERIAL NO:\t\nFIRMWARE VERSION:\t\n"
                                                                   "PROBE SERIAL NO:\t\nFIRMWARE VERSION:\t\n")));
+    }
+
+    // The toolkit's own boxes, as the operator sees them: a short text does
+    // not leave the title too narrow for the decorations (the window's icon
+    // and three buttons take some 120 pixels), and the hardware information's
+    // ruled heading stays on one line.
+    void standardBoxesShowWholeTitlesAndLines()
+    {
+        QString title;
+        int boxWidth = 0;
+        int labelWidth = 0;
+        QTimer answer;
+        answer.setInterval(0);
+        connect(&answer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            title = box->windowTitle();
+            boxWidth = box->width();
+            labelWidth = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))->width();
+            box->accept();
+        });
+        answer.start();
+        DialogProvider* standard = DialogProvider::standard();
+        standard->warning(nullptr, QStringLiteral("Invalid save file"), QStringLiteral("Save file invalid"));
+        QCOMPARE(title, QStringLiteral("Invalid save file"));
+        QVERIFY(boxWidth >= QFontMetrics(QApplication::font()).horizontalAdvance(title) + 120);
+
+        const QString hardware = hardwareInformation(QStringLiteral("1.5.0"), QStringLiteral("d"), nullptr);
+        const QString heading = hardware.split(QLatin1Char('\n')).at(1);
+        QVERIFY(heading.startsWith(QStringLiteral("-----")));
+        standard->about(nullptr, QStringLiteral("Orvel"), hardware);
+        QVERIFY(labelWidth >= QFontMetrics(QApplication::font()).horizontalAdvance(heading));
     }
 
     void railPositionInTheStatusBar()

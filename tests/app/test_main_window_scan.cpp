@@ -21,6 +21,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLoggingCategory>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
@@ -199,11 +200,21 @@ private slots:
         QCOMPARE(scanButtonText(session), QStringLiteral("Stop Scan"));
         QVERIFY(!action(*window, "actionMove")->isEnabled());
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Scanning"));
+        // Progress and time left while the scan runs, in scans of three.
+        auto* progress = window->findChild<QProgressBar*>(QStringLiteral("progressBar"));
+        auto* timeLeft = window->findChild<QLabel*>(QStringLiteral("timeLeftLabel"));
+        QVERIFY(!progress->isHidden());
+        QVERIFY(!timeLeft->isHidden());
+        QVERIFY(progress->format().endsWith(QStringLiteral("/3")));
+        QVERIFY(timeLeft->text().startsWith(QStringLiteral("-Time-Left-")));
 
         QTRY_VERIFY_WITH_TIMEOUT(!window->isScanning(), 30000);
         QVERIFY(!action(*window, "actionScan")->isChecked());
         QCOMPARE(scanButtonText(session), QStringLiteral("Start Scan"));
         QVERIFY(action(*window, "actionScan")->isEnabled());
+        QVERIFY(action(*window, "actionMove")->isEnabled());
+        QVERIFY(progress->isHidden());
+        QVERIFY(timeLeft->isHidden());
 
         // The frames reached the session: three scans, both bands, analysed.
         const measuredData& data = session->data();
@@ -243,6 +254,8 @@ private slots:
 
         action(*window, "actionConnect")->trigger();
         QVERIFY(!window->isConnected());
+        // A status of the sensor no longer there says nothing true.
+        QCOMPARE(window->statusBar()->currentMessage(), QString());
         QCOMPARE(action(*window, "actionConnect")->text(), QStringLiteral("connect"));
         QCOMPARE(connectionText(*window), kNotConnected);
         for (const char* name : {"actionScan", "actionMove", "actionCalibrate", "actionClean"})
@@ -404,10 +417,14 @@ private slots:
 
         action(*window, "actionScan")->trigger();
         QVERIFY(window->isScanning());
+        // Progress over the three positions of one scan each; nothing filed yet.
+        auto* progress = window->findChild<QProgressBar*>(QStringLiteral("progressBar"));
+        QCOMPARE(progress->format(), QStringLiteral("Position 1/3, scan 0/1"));
         // The drive stands at the start; the move to the second position is
         // refused with an error prompt.
         simulated.answerWithError("FP", 24);
         QTRY_VERIFY_WITH_TIMEOUT(!window->isScanning(), 30000);
+        QVERIFY(progress->isHidden());
 
         QCOMPARE(scanButtonText(session), QStringLiteral("Start Scan"));
         QVERIFY(window->isConnected());

@@ -114,8 +114,8 @@ ConfigParam timeResolvedRecord()
 }
 
 const QString spatialWarning =
-    "Spatial mode gives limitation to Time Resolved mode being able to take just one data set at Acquisition Time "
-    "Start.";
+    "In Spatial mode a Time Resolved scan takes its whole time window at every position: a data set every "
+    "Resolution Time Step from Acquisition Time Start to Acquisition Time End (or the end of the SYNC period).";
 
 } // namespace
 
@@ -316,7 +316,7 @@ private slots:
         QCOMPARE(panel.messages[0].title, QString("Orvel"));
         QCOMPARE(panel.messages[0].text, spatialWarning);
         QVERIFY(panel.configParam.spatParam.bUseSpatScan);
-        QVERIFY(!end->isEnabled());
+        QVERIFY(end->isEnabled()); // it ends the window at every position
         auto* startPosition = field<QDoubleSpinBox>(panel, "Start Position");
         QVERIFY(startPosition->isEnabledTo(startPosition->parentWidget())); // its group waits for a drive
 

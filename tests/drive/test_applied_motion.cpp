@@ -123,7 +123,7 @@ private slots:
         QVERIFY(drive->connected);
         QCOMPARE(drive->name, QByteArray("Applied Motion Integrated Controller"));
         QCOMPARE(drive->description, QByteArray("Applied Motion Linear Drive\nNAME:Applied Motion Integrated "
-                                                "Controller\nPART CONFIG CODE:100Y\r\n>"));
+                                                "Controller\nPART CONFIG CODE:100Y"));
         QCOMPARE(drive->rlrValue, 4);
         QVERIFY(std::isnan(drive->position()));
         QCOMPARE(drive->slope, 0.01);

@@ -245,8 +245,13 @@ private slots:
             QCOMPARE(values->errorText(ValuesPanel::Row(row)), QString());
         }
         QCOMPARE(session->plots().curve(QStringLiteral("Corrected IV"))->dataSize(), size_t(0));
-        // Its waveforms are still drawn.
-        QCOMPARE(session->plots().curve(QStringLiteral("Current100"))->dataSize(), size_t(1000));
+        // Its waveforms are still drawn, over one period in microseconds (at
+        // 100 kHz, 10 us), so that short time axes read in whole numbers.
+        const QwtPlotCurve* current = session->plots().curve(QStringLiteral("Current100"));
+        QCOMPARE(current->dataSize(), size_t(1000));
+        QVERIFY(qAbs(current->sample(999).x() - 10.0) < 1e-3);
+        QCOMPARE(session->plots().plot(SessionPlots::LowBandPlot)->axisTitle(QwtPlot::xBottom).text(),
+                 QStringLiteral("Time [\u00b5s]"));
     }
 
     void valueAndErrorTexts()
@@ -446,6 +451,16 @@ private slots:
         QVERIFY(scan->isEnabled());
         scan->setValue(2);
         QCOMPARE(iv->sample(0).x(), position.scans[2].Delays200[0].VIx()[0]);
+        // The values stay the averaged record's: it exists, whatever scan is
+        // shown.
+        const ValuesPanel* values = session->findChild<ValuesPanel*>();
+        const ScanRecord* averaged = position.averages[0].scanRecord();
+        QVERIFY(averaged);
+        for (const int s : {0, 1, 2}) {
+            scan->setValue(s);
+            QCOMPARE(values->valueText(ValuesPanel::kTeRow),
+                     QStringLiteral("<font color=red>%1</font>").arg(averaged->parameters.kTe, 0, 'g', 3));
+        }
 
         // Leaving master mode returns to the averages of scan 1.
         session->setMasterMode(false);
@@ -536,7 +551,9 @@ private slots:
                  QStringLiteral("20"));
         QCOMPARE(child<QSlider>(*loaded, "positionSlider")->maximum(), 1);
         QCOMPARE(text(*loaded, "positionLabel"), QStringLiteral("0 [mm] - 1/2"));
-        QVERIFY(loaded->hasUnsavedChanges()); // a loaded file counts as a change
+        // What was read is in the file: no change, and named after it.
+        QVERIFY(!loaded->hasUnsavedChanges());
+        QCOMPARE(loaded->windowTitle(), QStringLiteral("round-trip.ldf"));
         QVERIFY(loaded->ownFileName().isEmpty());
 
         // A plain save of a loaded session asks where to write.
@@ -771,6 +788,26 @@ private slots:
         QCOMPARE(started.count(), 1);
         session->scanEnabled(false);
         QVERIFY(!button->isEnabled());
+    }
+
+    // Without the waveform plots the IV plot takes the whole height, and a
+    // small window still holds the whole session (the controls scroll).
+    void theSessionFitsItsRoom()
+    {
+        auto session = makeSession();
+        session->resize(760, 420);
+        session->show();
+        QVERIFY(QTest::qWaitForWindowExposed(session.get()));
+        QVERIFY(session->minimumSizeHint().width() <= 760 && session->minimumSizeHint().height() <= 420);
+        QCOMPARE(session->size(), QSize(760, 420));
+
+        const QWidget* iv = session->plots().plot(SessionPlots::IvPlot);
+        const QWidget* lowBand = session->plots().plot(SessionPlots::LowBandPlot);
+        QVERIFY(lowBand->isVisible());
+        for (QCheckBox* box : session->findChildren<QCheckBox*>())
+            if (box->text() == QStringLiteral("Show Waveforms"))
+                box->setChecked(false);
+        QTRY_VERIFY(!lowBand->isVisible() && session->height() - iv->geometry().bottom() < 30);
     }
 
     void wiringToTheSessionsWindows()

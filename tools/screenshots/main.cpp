@@ -144,7 +144,9 @@ int main(int argc, char* argv[])
     MainWin window;
     DiscardingDialogs dialogs;
     window.setDialogProvider(&dialogs);
-    window.resize(1000, 740);
+    // Tall enough for a session's whole controls column, which scrolls in a
+    // smaller window.
+    window.resize(1100, 900);
     window.show();
     child<QAction>(window, "actionConnect")->trigger();
     waitFor([&window] { return window.isConnected(); }, "the sensor to connect");
