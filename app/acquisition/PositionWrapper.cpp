@@ -75,10 +75,15 @@ bool PositionWrapper::add(const scanResult& frame, const QDateTime& filedAt)
     } else {
         scans[group].add(frame, filedAt);
     }
+    if (scans.size() < scansForAverages)
+        return true;
     // The averages leave out the last group: a frame of it changes none of
-    // them, while a new group brings the previous last one in.
-    if (scans.size() >= scansForAverages && (newGroup || group != scans.size() - 1))
+    // them, while a new group brings the previous last one in, changing them
+    // all. A frame of an earlier group changes the entry at its own index.
+    if (newGroup)
         rebuildAverages();
+    else if (group != scans.size() - 1)
+        rebuildAverage(scans[group].delays(bandOf(frame.freq)).size() - 1);
     return true;
 }
 
@@ -103,23 +108,38 @@ QVector<HarmonicSpectrum> PositionWrapper::averagedSpectra(Band band, int index)
 void PositionWrapper::rebuildAverages()
 {
     const int count = averagedEntryCount();
-    const int harmonicCount = usableHarmonics(harmonics);
     averages.resize(count);
-    for (int d = 0; d < count; ++d) {
-        const QVector<HarmonicSpectrum> lowScans = averagedSpectra(Band::Low, d);
-        HarmonicSpectrum low = averaged(lowScans, harmonicCount);
-        HarmonicSpectrum high = averaged(averagedSpectra(Band::High, d), harmonicCount);
-        AveragedEntry& entry = averages[d];
-        if (entry.scanRecord() && entry.scansAveraged == lowScans.size() && sameHarmonics(entry.low, low)
-            && sameHarmonics(entry.high, high))
-            continue;
-        entry.low = wrapperOf(std::move(low));
-        entry.high = wrapperOf(std::move(high));
-        entry.low.combine(entry.high);
-        entry.high.scanRecord.reset(); // the entry's record is the joined one
-        entry.scansAveraged = lowScans.size();
-        entry.scatterApplied = false;
+    for (int d = 0; d < count; ++d)
+        updateEntry(d);
+}
+
+void PositionWrapper::rebuildAverage(int index)
+{
+    const int count = averagedEntryCount();
+    if (count != averages.size()) {
+        rebuildAverages();
+        return;
     }
+    if (index >= 0 && index < count)
+        updateEntry(index);
+}
+
+void PositionWrapper::updateEntry(int d)
+{
+    const int harmonicCount = usableHarmonics(harmonics);
+    const QVector<HarmonicSpectrum> lowScans = averagedSpectra(Band::Low, d);
+    HarmonicSpectrum low = averaged(lowScans, harmonicCount);
+    HarmonicSpectrum high = averaged(averagedSpectra(Band::High, d), harmonicCount);
+    AveragedEntry& entry = averages[d];
+    if (entry.scanRecord() && entry.scansAveraged == lowScans.size() && sameHarmonics(entry.low, low)
+        && sameHarmonics(entry.high, high))
+        return;
+    entry.low = wrapperOf(std::move(low));
+    entry.high = wrapperOf(std::move(high));
+    entry.low.combine(entry.high);
+    entry.high.scanRecord.reset(); // the entry's record is the joined one
+    entry.scansAveraged = lowScans.size();
+    entry.scatterApplied = false;
 }
 
 // The record's points are the low band's curve in reverse order (joined or not).
@@ -127,7 +147,8 @@ void PositionWrapper::applyScatter(int index, ScanRecord& record) const
 {
     const DelayWrapper& low = averages[index].low;
     const QVector<HarmonicSpectrum> frames = averagedSpectra(Band::Low, index);
-    const QVector<IvSamplePair> pairs = ivSamplePairs(low.WaveFormV.constData(), low.WaveFormV.size());
+    const QVector<double> waveFormV = low.waveFormV();
+    const QVector<IvSamplePair> pairs = ivSamplePairs(waveFormV.constData(), waveFormV.size());
     const CurveScatter scatter = curveScatter(frames, low.spectrum(), pairs);
     record.sweepCount = std::max(int(frames.size()), 1);
     record.stdV = reversed(scatter.stdV);

@@ -45,6 +45,9 @@ public:
     // harmonics did not change keep their derived data, and with it any
     // analysis results their scan records hold.
     void rebuildAverages();
+    // Recomputes the averaged entry at `index` alone (all of them when their
+    // number changed).
+    void rebuildAverage(int index);
 
     // Number of averaged entries the scan groups give: one per delay index
     // that the first group holds in both bands, once there are enough groups.
@@ -69,4 +72,5 @@ public:
 
 private:
     int scanIndex(int scan) const;
+    void updateEntry(int index);
 };

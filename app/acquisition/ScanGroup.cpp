@@ -26,18 +26,18 @@ QVector<double> ScanGroup::component(int component, int index) const
     switch (Component(component)) {
     case LowWaveFormI:
     case HighWaveFormI:
-        return w.WaveFormI;
+        return w.waveFormI();
     case LowWaveFormV:
     case HighWaveFormV:
-        return w.WaveFormV;
+        return w.waveFormV();
     case LowIvVoltage:
-        return w.joined ? w.joinedVIx : w.VIx;
+        return w.joined ? w.joinedVIx() : w.VIx();
     case LowIvCurrent:
-        return w.joined ? w.joinedVIy : w.VIy;
+        return w.joined ? w.joinedVIy() : w.VIy();
     case HighIvVoltage:
-        return w.VIx;
+        return w.VIx();
     case HighIvCurrent:
-        return w.VIy;
+        return w.VIy();
     case LowVR:
     case HighVR:
         return w.VR;

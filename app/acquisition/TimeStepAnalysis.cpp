@@ -26,25 +26,35 @@ HarmonicResults averagedHarmonics(const PositionWrapper& position, int index, co
                                     position.averagedSpectra(Band::Low, index), settings);
 }
 
-void analyseRecord(ScanRecord& record, HarmonicResults harmonic, const LangmuirSettings& settings)
+namespace {
+
+void analyseInPlace(ScanRecord& record, HarmonicResults harmonic, const LangmuirSettings& settings)
 {
     analyse(record, settings);
     record.harmonic = std::move(harmonic);
     record.analysed = true;
 }
 
+} // namespace
+
+void analyseRecord(DelayWrapper& frame, HarmonicResults harmonic, const LangmuirSettings& settings)
+{
+    RecordCurve lent(frame);
+    analyseInPlace(lent.record(), std::move(harmonic), settings);
+}
+
 void analyseAveragedEntry(PositionWrapper& position, int index, const LangmuirSettings& settings)
 {
     position.completeScatter(index);
-    analyseRecord(*position.averages[index].scanRecord(), averagedHarmonics(position, index, settings), settings);
+    analyseRecord(position.averages[index].low, averagedHarmonics(position, index, settings), settings);
 }
 
 ScanRecord analysedCopy(const TimeStep& step, const LangmuirSettings& settings)
 {
-    ScanRecord record = *step.scanRecord();
+    ScanRecord record = step.recordFrame().recordWithCurve();
     if (step.isAveraged())
         step.position.applyScatter(step.index, record);
-    analyseRecord(record, timeStepHarmonics(step, settings), settings);
+    analyseInPlace(record, timeStepHarmonics(step, settings), settings);
     return record;
 }
 
@@ -62,7 +72,7 @@ bool analysePendingTimeSteps(measuredData& data, const LangmuirSettings& setting
             if (step.isAveraged())
                 analyseAveragedEntry(position, d, settings);
             else
-                analyseRecord(*record, frameHarmonics(step.frame, settings), settings);
+                analyseRecord(timeStepRecordFrame(position, d), frameHarmonics(step.frame, settings), settings);
         }
     }
     return true;

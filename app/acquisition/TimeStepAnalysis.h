@@ -20,9 +20,10 @@ HarmonicResults frameHarmonics(const DelayWrapper& frame, const LangmuirSettings
 // low-band frames averaged into it.
 HarmonicResults averagedHarmonics(const PositionWrapper& position, int index, const LangmuirSettings& settings);
 
-// Both analyses of a record: the IV analysis into its results and error text,
-// `harmonic` beside them; the record counts as analysed afterwards.
-void analyseRecord(ScanRecord& record, HarmonicResults harmonic, const LangmuirSettings& settings);
+// Both analyses of a frame's record (which it must have): the IV analysis of
+// its curve into its results and error text, `harmonic` beside them; the
+// record counts as analysed afterwards.
+void analyseRecord(DelayWrapper& frame, HarmonicResults harmonic, const LangmuirSettings& settings);
 
 // Both analyses of averaged entry `index` into its record, which first gets
 // the scatter of the scans averaged (for the errors).

@@ -25,6 +25,17 @@ TimeStep timeStep(const PositionWrapper& position, int index)
 
 ScanRecord* timeStepRecord(PositionWrapper& position, int index)
 {
-    // The record belongs to `position`, which is not const here.
-    return const_cast<ScanRecord*>(timeStep(position, index).scanRecord());
+    DelayWrapper& frame = timeStepRecordFrame(position, index);
+    return frame.scanRecord ? &*frame.scanRecord : nullptr;
+}
+
+DelayWrapper& timeStepRecordFrame(PositionWrapper& position, int index)
+{
+    // Reached through the lists' non-const access, so that data shared with
+    // a copy (a recovery copy being written on its own thread) are detached
+    // before they are changed.
+    if (timeStep(position, index).isAveraged())
+        return position.averages[index].low;
+    ScanGroup& first = position.scans.first();
+    return first.Delays200.isEmpty() ? first.Delays400[index] : first.Delays200[index];
 }

@@ -25,6 +25,9 @@ struct TimeStep
     // The wrapper whose curves the IV block writes; an averaged entry's
     // low-band wrapper holds the joined curve of both bands.
     const DelayWrapper& curves() const { return averaged ? averaged->low : frame; }
+
+    // The wrapper that holds scanRecord().
+    const DelayWrapper& recordFrame() const { return isAveraged() ? averaged->low : frame; }
 };
 
 // The frames a position's time steps come from.
@@ -35,6 +38,8 @@ TimeStep timeStep(const PositionWrapper& position, int index);
 
 // The record of time step `index`, to be analysed in place; null when there is none.
 ScanRecord* timeStepRecord(PositionWrapper& position, int index);
+// The wrapper that holds that record.
+DelayWrapper& timeStepRecordFrame(PositionWrapper& position, int index);
 
 // Calls `visit` with every time step of the position, in order.
 template <typename Visit>

@@ -1,6 +1,8 @@
 # Files of app/acquisition, each added to the library of its layer (see app/CMakeLists.txt).
 list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/Band.h
+  ${CMAKE_CURRENT_LIST_DIR}/CompactCurve.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CompactCurve.h
   ${CMAKE_CURRENT_LIST_DIR}/CurveScatter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CurveScatter.h
   ${CMAKE_CURRENT_LIST_DIR}/DelayWrapper.cpp

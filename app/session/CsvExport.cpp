@@ -40,10 +40,11 @@ void writeCorrectedCurve(QTextStream& out, const QString& separator, const Delay
     writeRow(out, separator, QStringLiteral("index"), QStringLiteral("V (Volts)"), QStringLiteral("I (Amps)"));
     // The joined curve is the one analysed; a single frame has none and is
     // analysed as built.
-    if (w.joinedVIx.isEmpty())
-        writePoints(out, separator, w.VIx, w.VIy);
+    const QVector<double> joinedV = w.joinedVIx();
+    if (joinedV.isEmpty())
+        writePoints(out, separator, w.VIx(), w.VIy());
     else
-        writePoints(out, separator, w.joinedVIx, w.joinedVIy);
+        writePoints(out, separator, joinedV, w.joinedVIy());
     out << '\n';
 }
 
@@ -51,7 +52,7 @@ void writeUncorrectedCurve(QTextStream& out, const QString& separator, const Del
 {
     writeRow(out, separator, QStringLiteral("Uncorrected"));
     writeRow(out, separator, QStringLiteral("index"), QStringLiteral("V"), QStringLiteral("I"));
-    writePoints(out, separator, w.VIx, w.VIy);
+    writePoints(out, separator, w.VIx(), w.VIy());
     out << '\n';
 }
 

@@ -14,6 +14,7 @@
 #include <QXmlStreamWriter>
 
 #include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -45,18 +46,22 @@ const QString doubleProbeClass = QStringLiteral("correctedDoubleProbeData");
 const QString resultsElement = QStringLiteral("results");
 const QString offsetCurrentKey = QStringLiteral("offsetCurrent");
 
-// The nine vectors of a DelayWrapper, in the order of the file.
+// The nine vectors of a DelayWrapper, in the order of the file: the four
+// harmonic vectors, then five curves.
 const char* const wrapperVectorLabels[] = {"Vr", "Vi", "Ir", "Ii", "WaveFormV", "WaveFormI", "time", "VIx", "VIy"};
 constexpr int wrapperVectorCount = 9;
+constexpr int harmonicVectorCount = 4;
 
-QVector<double> DelayWrapper::*const wrapperVectors[wrapperVectorCount] = {
-    &DelayWrapper::VR,        &DelayWrapper::Vi,   &DelayWrapper::Ir,  &DelayWrapper::Ii, &DelayWrapper::WaveFormV,
-    &DelayWrapper::WaveFormI, &DelayWrapper::time, &DelayWrapper::VIx, &DelayWrapper::VIy,
-};
+QVector<double> DelayWrapper::*const harmonicVectors[harmonicVectorCount] = {
+    &DelayWrapper::VR, &DelayWrapper::Vi, &DelayWrapper::Ir, &DelayWrapper::Ii};
+const DelayWrapper::Curve wrapperCurves[wrapperVectorCount - harmonicVectorCount] = {
+    DelayWrapper::WaveFormV, DelayWrapper::WaveFormI, DelayWrapper::Time, DelayWrapper::IvV, DelayWrapper::IvI};
 
 // ---- writing ------------------------------------------------------------------
 
-void writeScanRecord(QXmlStreamWriter& xml, const ScanRecord& record)
+// `V` and `I` are the record's IV curve (which a record may hold elsewhere).
+void writeScanRecord(QXmlStreamWriter& xml, const ScanRecord& record, const QVector<double>& V,
+                     const QVector<double>& I)
 {
     xml.writeStartElement(scanDataElement);
     const qint64 date = record.date.isValid() ? record.date.toSecsSinceEpoch() : 0;
@@ -82,7 +87,7 @@ void writeScanRecord(QXmlStreamWriter& xml, const ScanRecord& record)
                    {{classAttribute, traceClass}, {durationAttribute, decimalText(record.initScanDerivativeDuration)}},
                    {{"V", x}, {"dIdV", y}});
     writeVectorMap(xml, dataElement, {{classAttribute, correctedClass}},
-                   {{"I", record.I}, {"V", record.V}, {"stdI", record.stdI}, {"stdV", record.stdV}});
+                   {{"I", I}, {"V", V}, {"stdI", record.stdI}, {"stdV", record.stdV}});
     if (!record.doubleProbeV.isEmpty())
         writeVectorMap(xml, dataElement, {{classAttribute, doubleProbeClass}},
                        {{"I", record.doubleProbeI},
@@ -100,22 +105,28 @@ void writeDelayWrapper(QXmlStreamWriter& xml, const DelayWrapper& w)
     xml.writeStartElement(delayElement);
     writeTextMap(xml, valuesElement,
                  {{"delay", decimalText(w.delay)}, {"freq", decimalText(w.freq)}, {"harmonics", QString::number(w.harmonics)}});
+    // A frame that derives its curves makes them here, one frame at a time.
     for (int v = 0; v < wrapperVectorCount; ++v)
-        writeVector(xml, QLatin1String(wrapperVectorLabels[v]), w.*wrapperVectors[v]);
+        writeVector(xml, QLatin1String(wrapperVectorLabels[v]),
+                    v < harmonicVectorCount ? w.*harmonicVectors[v] : w.curve(wrapperCurves[v - harmonicVectorCount]));
     if (w.scanRecord)
-        writeScanRecord(xml, *w.scanRecord);
+        writeScanRecord(xml, *w.scanRecord, w.recordV(), w.recordI());
     xml.writeEndElement();
 }
 
-void writeDelayList(QXmlStreamWriter& xml, const QString& name, const QVector<DelayWrapper>& list)
+void writeDelayList(QXmlStreamWriter& xml, const QString& name, const QVector<DelayWrapper>& list,
+                    FramesWritten* written)
 {
     xml.writeStartElement(name);
-    for (const DelayWrapper& w : list)
+    for (const DelayWrapper& w : list) {
         writeDelayWrapper(xml, w);
+        if (written)
+            ++*written;
+    }
     xml.writeEndElement();
 }
 
-void writePosition(QXmlStreamWriter& xml, const PositionWrapper& p)
+void writePosition(QXmlStreamWriter& xml, const PositionWrapper& p, FramesWritten* written)
 {
     xml.writeStartElement(positionElement);
     writeTextMap(xml, valuesElement,
@@ -126,8 +137,8 @@ void writePosition(QXmlStreamWriter& xml, const PositionWrapper& p)
     for (const ScanGroup& g : p.scans) {
         xml.writeStartElement(scanElement);
         writeTextMap(xml, valuesElement, {{"scan", QString::number(g.scan)}});
-        writeDelayList(xml, lowBandElement, g.Delays200);
-        writeDelayList(xml, highBandElement, g.Delays400);
+        writeDelayList(xml, lowBandElement, g.Delays200, written);
+        writeDelayList(xml, highBandElement, g.Delays400, written);
         xml.writeEndElement();
     }
     xml.writeEndElement();
@@ -135,8 +146,9 @@ void writePosition(QXmlStreamWriter& xml, const PositionWrapper& p)
 
 // ---- reading ------------------------------------------------------------------
 
-// Every averaged entry costs about this much memory (waveforms, IV curves and
-// the joined record of both bands).
+// What every averaged entry is charged: the memory its waveforms, IV curves and
+// joined record take while they are on screen or being analysed (it keeps only
+// harmonics otherwise).
 constexpr qint64 averagedEntryBytes = 80 * 1024;
 
 // What the data read from a document may take in memory: a fixed allowance
@@ -199,6 +211,7 @@ private:
     ScanGroup readScanGroup();
     QVector<DelayWrapper> readDelayList();
     DelayWrapper readDelayWrapper();
+    void shareTimeAxis(DelayWrapper& w);
     ScanRecord readScanRecord();
     void rebuildAverages(QVector<PositionWrapper>& positions);
 
@@ -206,6 +219,9 @@ private:
     QString error_;
     QStringList warnings_;
     qint64 spent_ = 0;
+    // Frames whose time axes (one per band) the frames that follow usually repeat.
+    DelayWrapper timeAxisDonors_[2];
+    int nextDonor_ = 0;
 };
 
 void SessionReader::charge(qint64 bytes)
@@ -366,15 +382,30 @@ DelayWrapper SessionReader::readDelayWrapper()
             w.delay = float(parseDecimal(values.value(QStringLiteral("delay"))));
             w.harmonics = values.value(QStringLiteral("harmonics")).toInt();
             w.freq = parseDecimal(values.value(QStringLiteral("freq")));
+        } else if (xml_.name() == vecElement && vectorsRead < harmonicVectorCount) {
+            w.*harmonicVectors[vectorsRead++] = readChargedVector();
         } else if (xml_.name() == vecElement && vectorsRead < wrapperVectorCount) {
-            w.*wrapperVectors[vectorsRead++] = readChargedVector();
+            w.setCurve(wrapperCurves[vectorsRead++ - harmonicVectorCount], readChargedVector());
         } else if (xml_.name() == scanDataElement) {
             w.scanRecord = readScanRecord();
         } else {
             xml_.skipCurrentElement();
         }
     }
+    shareTimeAxis(w);
+    w.shareRecordCurve();
     return w;
+}
+
+// Frames of one band share one time axis when they repeat it bit for bit, as
+// the frames of one acquisition do.
+void SessionReader::shareTimeAxis(DelayWrapper& w)
+{
+    for (const DelayWrapper& donor : timeAxisDonors_)
+        if (w.shareCurve(DelayWrapper::Time, donor))
+            return;
+    timeAxisDonors_[nextDonor_] = w;
+    nextDonor_ = 1 - nextDonor_;
 }
 
 ScanRecord SessionReader::readScanRecord()
@@ -445,7 +476,7 @@ void SessionReader::rebuildAverages(QVector<PositionWrapper>& positions)
 } // namespace
 
 bool writeSession(QIODevice& device, measuredData& data, const ConfigParam& config, const LangmuirSettings& settings,
-                  const QDateTime& savedAt)
+                  const QDateTime& savedAt, FramesWritten* written)
 {
     if (auto* file = qobject_cast<QFileDevice*>(&device))
         data.fileName = file->fileName();
@@ -470,7 +501,7 @@ bool writeSession(QIODevice& device, measuredData& data, const ConfigParam& conf
     settings.toStringMap(analysis);
     writeTextMap(xml, settingsElement, analysis, {{classAttribute, analysisSettingsClass}});
     for (const PositionWrapper& p : data.positions)
-        writePosition(xml, p);
+        writePosition(xml, p, written);
 
     xml.writeEndElement();
     xml.writeEndDocument();
@@ -492,14 +523,14 @@ bool readSession(QIODevice& device, measuredData& data, ConfigParam& config, Lan
 // A short write (a full disk) sets no error on the file: the writer's own
 // verdict counts, with errno for the reason.
 SessionSave saveSessionFile(const QString& target, measuredData& data, const ConfigParam& config,
-                            const LangmuirSettings& settings, QString& reason)
+                            const LangmuirSettings& settings, QString& reason, FramesWritten* written)
 {
     QSaveFile file(target);
     if (!openSaveFile(file, QIODevice::WriteOnly | QIODevice::Text, reason))
         return SessionSave::NotOpened;
     const QString previousFileName = data.fileName;
     errno = 0;
-    const bool complete = writeSession(file, data, config, settings);
+    const bool complete = writeSession(file, data, config, settings, QDateTime::currentDateTime(), written);
     const int writeErrno = errno;
     if (complete && file.commit())
         return SessionSave::Saved;

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+
 class ConfigParam;
 class LangmuirSettings;
 class measuredData;
@@ -14,12 +16,17 @@ class QIODevice;
 // analysed with. The session window owns the configuration and the settings,
 // so both travel beside the data.
 
+// The frames a save has written so far, for a thread watching it.
+using FramesWritten = std::atomic<int>;
+
 // Writes the session to an open device, stamping the header with `savedAt`
 // (the current local time when not given). Sets data.fileName to the device's
-// file name when the device is a file. Returns false when the device refused
-// part of the document; the caller also checks the device after closing it.
+// file name when the device is a file. Counts every frame written in
+// `written` when given. Returns false when the device refused part of the
+// document; the caller also checks the device after closing it.
 bool writeSession(QIODevice& device, measuredData& data, const ConfigParam& config,
-                  const LangmuirSettings& settings, const QDateTime& savedAt = QDateTime::currentDateTime());
+                  const LangmuirSettings& settings, const QDateTime& savedAt = QDateTime::currentDateTime(),
+                  FramesWritten* written = nullptr);
 
 // How saving a session file ended.
 enum class SessionSave { Saved, NotOpened, NotWritten };
@@ -31,7 +38,7 @@ enum class SessionSave { Saved, NotOpened, NotWritten };
 // outcome tells whether the file could not be created at all or could not be
 // written in full.
 SessionSave saveSessionFile(const QString& target, measuredData& data, const ConfigParam& config,
-                            const LangmuirSettings& settings, QString& reason);
+                            const LangmuirSettings& settings, QString& reason, FramesWritten* written = nullptr);
 
 // Reads a session document from an open device. On success replaces the
 // device ID, comment, positions and file name of `data` (its base level stays),

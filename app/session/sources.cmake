@@ -1,5 +1,7 @@
 # Files of app/session, each added to the library of its layer (see app/CMakeLists.txt).
 list(APPEND ORVEL_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/CancellableReader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CancellableReader.h
   ${CMAKE_CURRENT_LIST_DIR}/CrLfDevice.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CrLfDevice.h
   ${CMAKE_CURRENT_LIST_DIR}/CsvExport.cpp

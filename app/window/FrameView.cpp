@@ -62,6 +62,7 @@ FrameView selectFrame(measuredData& data, int p, int s, int d, bool preferAverag
         view.low = &entry.low;
         view.high = &entry.high;
         view.record = entry.scanRecord();
+        view.recordFrame = &entry.low;
         view.averaged = true;
         return view;
     }
@@ -72,6 +73,7 @@ FrameView selectFrame(measuredData& data, int p, int s, int d, bool preferAverag
         DelayWrapper& low = group.Delays200[d];
         view.low = &low;
         view.record = low.scanRecord ? &*low.scanRecord : nullptr;
+        view.recordFrame = &low;
     }
     if (holds(group.Delays400, d))
         view.high = &group.Delays400[d];
@@ -83,7 +85,7 @@ void analyseFrameView(const FrameView& view, const LangmuirSettings& settings)
     if (view.averaged)
         analyseAveragedEntry(*view.position, view.index, settings);
     else
-        analyseRecord(*view.record, view.low ? frameHarmonics(*view.low, settings) : HarmonicResults(), settings);
+        analyseRecord(*view.recordFrame, frameHarmonics(*view.low, settings), settings);
 }
 
 int frameCount(const measuredData& data, int p, int s)

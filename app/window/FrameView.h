@@ -18,6 +18,7 @@ struct FrameView
     const DelayWrapper* low = nullptr;
     const DelayWrapper* high = nullptr;
     ScanRecord* record = nullptr;
+    DelayWrapper* recordFrame = nullptr; // the wrapper holding `record`, whose IV curve it is
     bool averaged = false; // the data come from the position's averaged entry
     PositionWrapper* position = nullptr;
     int index = 0; // of the frame or averaged entry in its position

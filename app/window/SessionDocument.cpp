@@ -6,13 +6,17 @@
 #include "session/ReferenceBaseLevel.h"
 #include "session/RegularFile.h"
 #include "session/SessionFile.h"
+#include "window/BackgroundWork.h"
 #include "window/DialogProvider.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QWidget>
+
+#include <algorithm>
 
 const char* const SessionDocument::settingsGroup = "PlotSettings";
 const char* const SessionDocument::saveFolderKey = "SaveFileFolder";
@@ -157,10 +161,24 @@ QString SessionDocument::chooseSaveTarget(bool asNewName)
 
 bool SessionDocument::writeSessionFile(const QString& target)
 {
+    // Written from copies on a thread of its own, so that a long save leaves
+    // the window responsive; the session's data are implicitly shared, so the
+    // copy costs next to nothing, and frames arriving meanwhile stay out of it.
+    measuredData saved = m_data;
+    const ConfigParam config = m_config;
+    const LangmuirSettings settings = m_settings;
+    const double frames = std::max(saved.frameCount(), 1);
+    FramesWritten written{0};
     QString reason;
-    const SessionSave outcome = saveSessionFile(target, m_data, m_config, m_settings, reason);
-    if (outcome == SessionSave::Saved)
+    SessionSave outcome = SessionSave::NotWritten;
+    runWithProgress(
+        &m_window, QStringLiteral("Saving %1 ...").arg(QFileInfo(target).fileName()),
+        [&] { outcome = saveSessionFile(target, saved, config, settings, reason, &written); },
+        [&] { return written / frames; });
+    if (outcome == SessionSave::Saved) {
+        m_data.fileName = saved.fileName;
         return true;
+    }
     const char* pattern = outcome == SessionSave::NotOpened ? "Cannot write file [%1]\nError code: %2\n"
                                                             : "Cannot close file [%1]\nError code: %2\n";
     m_dialogs->critical(&m_window, applicationTitle(), fileError(pattern, target, reason));
@@ -196,7 +214,12 @@ int SessionDocument::load(const QString& fileName)
     if (!openForReading(file))
         return 0;
     QStringList changes;
-    if (!readSession(file, m_data, m_config, m_settings, nullptr, &changes)) {
+    switch (readSessionInBackground(&m_window, file, m_data, m_config, m_settings, changes)) {
+    case BackgroundRead::Read:
+        break;
+    case BackgroundRead::Cancelled:
+        return 0;
+    case BackgroundRead::Refused:
         m_dialogs->warning(&m_window, QStringLiteral("Invalid save file"), QStringLiteral("Save file invalid"));
         return 0;
     }

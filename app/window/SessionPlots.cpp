@@ -40,12 +40,12 @@ void clearCurve(QwtPlotCurve* curve)
     curve->setSamples(QVector<QPointF>());
 }
 
-QVector<QPointF> derivativeOf(const ScanRecord& record, int halfWidth)
+QVector<QPointF> derivativeOf(const QVector<double>& V, const QVector<double>& I, int halfWidth)
 {
-    const int count = std::min(record.V.size(), record.I.size());
+    const int count = std::min(V.size(), I.size());
     IvCurve curve(count);
     for (int i = 0; i < count; ++i)
-        curve[i] = IvPoint{record.I[i], record.V[i]};
+        curve[i] = IvPoint{I[i], V[i]};
     DerivativeCurve slopes;
     derivative(curve, 0, slopes, halfWidth);
     QVector<QPointF> points;
@@ -62,11 +62,11 @@ void showWaveforms(const DelayWrapper* wrapper, QwtPlotCurve* current, QwtPlotCu
         clearCurve(voltage);
         return;
     }
-    QVector<double> time = wrapper->time;
+    QVector<double> time = wrapper->time();
     for (double& t : time)
         t *= kMicrosecondsPerMillisecond;
-    setCurve(current, time, wrapper->WaveFormI);
-    setCurve(voltage, time, wrapper->WaveFormV);
+    setCurve(current, time, wrapper->waveFormI());
+    setCurve(voltage, time, wrapper->waveFormV());
 }
 
 } // namespace
@@ -124,20 +124,21 @@ void SessionPlots::setTracePens()
 void SessionPlots::showFrame(const FrameView& frame, int derivativeHalfWidth)
 {
     if (frame.low)
-        setCurve(m_iv, frame.low->VIx, frame.low->VIy);
+        setCurve(m_iv, frame.low->VIx(), frame.low->VIy());
     else
         clearCurve(m_iv);
     if (frame.high)
-        setCurve(m_ivHigh, frame.high->VIx, frame.high->VIy);
+        setCurve(m_ivHigh, frame.high->VIx(), frame.high->VIy());
     else
         clearCurve(m_ivHigh);
     if (frame.record) {
         const ScanRecord& record = *frame.record;
+        const QVector<double> V = frame.recordFrame->recordV();
+        const QVector<double> I = frame.recordFrame->recordI();
         // A record without deviations gets bars of zero length.
-        const QVector<double> errors =
-            record.stdI.size() >= record.I.size() ? record.stdI : QVector<double>(record.I.size(), 0.0);
-        m_corrected->setSamples(record.V, record.I, errors);
-        m_derivative->setSamples(derivativeOf(record, derivativeHalfWidth));
+        const QVector<double> errors = record.stdI.size() >= I.size() ? record.stdI : QVector<double>(I.size(), 0.0);
+        m_corrected->setSamples(V, I, errors);
+        m_derivative->setSamples(derivativeOf(V, I, derivativeHalfWidth));
     } else {
         m_corrected->setSamples(QVector<double>(), QVector<double>(), QVector<double>());
         clearCurve(m_derivative);

@@ -5,6 +5,8 @@ list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/FrameView.h
 )
 list(APPEND ORVEL_WIDGET_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/BackgroundWork.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/BackgroundWork.h
   ${CMAKE_CURRENT_LIST_DIR}/DialogProvider.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DialogProvider.h
   ${CMAKE_CURRENT_LIST_DIR}/GraphForm.cpp

@@ -12,6 +12,8 @@
 #include "config/ConfigParam.h"
 #include "session/SessionFile.h"
 
+#include "InChild.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
@@ -21,8 +23,6 @@
 #include <cstdlib>
 
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -57,11 +57,7 @@ struct Reading
 // file was taken.
 Reading readInChild(const QString& path)
 {
-    int channel[2];
-    if (::pipe(channel) != 0)
-        std::exit(1);
-    const pid_t child = ::fork();
-    if (child == 0) {
+    return inChild([&path] {
         QFile file(path);
         measuredData data;
         ConfigParam config;
@@ -71,16 +67,8 @@ Reading readInChild(const QString& path)
         rusage usage{};
         ::getrusage(RUSAGE_SELF, &usage);
         r.peakMegabytes = usage.ru_maxrss / 1024.0;
-        const bool written = ::write(channel[1], &r, sizeof r) == ssize_t(sizeof r);
-        ::_exit(written ? 0 : 1);
-    }
-    ::close(channel[1]);
-    Reading r;
-    if (::read(channel[0], &r, sizeof r) != ssize_t(sizeof r))
-        std::exit(1);
-    ::close(channel[0]);
-    ::waitpid(child, nullptr, 0);
-    return r;
+        return r;
+    });
 }
 
 QString written(QTemporaryDir& dir, const char* name, const QByteArray& bytes)

@@ -36,12 +36,12 @@ std::vector<double> numbersOf(const measuredData& data)
                 for (const DelayWrapper& w : *list) {
                     numbers.push_back(w.delay);
                     numbers.push_back(w.freq);
-                    for (const QVector<double>* v : {&w.VR, &w.Vi, &w.Ir, &w.Ii, &w.WaveFormV, &w.WaveFormI,
-                                                     &w.time, &w.VIx, &w.VIy})
-                        collect(numbers, *v);
+                    for (const QVector<double>& v : {w.VR, w.Vi, w.Ir, w.Ii, w.waveFormV(), w.waveFormI(), w.time(),
+                                                     w.VIx(), w.VIy()})
+                        collect(numbers, v);
                     if (!w.scanRecord)
                         continue;
-                    const ScanRecord& r = *w.scanRecord;
+                    const ScanRecord r = w.recordWithCurve();
                     numbers.insert(numbers.end(), {r.dCurrentRange, r.dcCScanVoltageEnd, r.dcCScanVoltageStart,
                                                    r.gainAutoSwitchVoltage, r.offsetCurrent, r.plasmaResistance,
                                                    r.position, r.resolvedTime, r.initScanDerivativeDuration});

@@ -344,8 +344,8 @@ QString wrapperDifference(const QString& where, const DelayWrapper& a, const Wra
     if (std::memcmp(&a.delay, &b.delay, sizeof a.delay) != 0 || std::memcmp(&a.freq, &b.freq, sizeof a.freq) != 0
         || a.harmonics != b.harmonics || a.joined != b.joined)
         return where + ": delay, freq, harmonics or joined differ";
-    const QVector<double> va[] = {a.VR, a.Vi, a.Ir, a.Ii, a.WaveFormV, a.WaveFormI, a.time, a.VIx, a.VIy,
-                                  a.joinedVIx, a.joinedVIy};
+    const QVector<double> va[] = {a.VR, a.Vi, a.Ir, a.Ii, a.waveFormV(), a.waveFormI(), a.time(), a.VIx(), a.VIy(),
+                                  a.joinedVIx(), a.joinedVIy()};
     const QVector<double> vb[] = {b.VR, b.Vi, b.Ir, b.Ii, b.WaveFormV, b.WaveFormI, b.time, b.VIx, b.VIy,
                                   b.joinedVIx, b.joinedVIy};
     static const char* names[] = {"VR", "Vi", "Ir", "Ii", "WaveFormV", "WaveFormI", "time", "VIx", "VIy",
@@ -357,16 +357,16 @@ QString wrapperDifference(const QString& where, const DelayWrapper& a, const Wra
     }
     if (!a.scanRecord)
         return where + ": no scan record";
-    return recordDifference(where, *a.scanRecord, b.record);
+    return recordDifference(where, a.recordWithCurve(), b.record);
 }
 
 QString entryDifference(const QString& where, const PositionWrapper& position, int index, const Entry& b)
 {
     const AveragedEntry& a = position.averages[index];
     const QVector<double> va[] = {a.low.VR, a.low.Vi, a.low.Ir, a.low.Ii, a.high.VR, a.high.Vi, a.high.Ir,
-                                  a.high.Ii, a.low.WaveFormV, a.low.WaveFormI, a.high.WaveFormV,
-                                  a.high.WaveFormI, a.low.VIx, a.low.VIy, a.high.VIx, a.high.VIy,
-                                  a.low.joinedVIx, a.low.joinedVIy};
+                                  a.high.Ii, a.low.waveFormV(), a.low.waveFormI(), a.high.waveFormV(),
+                                  a.high.waveFormI(), a.low.VIx(), a.low.VIy(), a.high.VIx(), a.high.VIy(),
+                                  a.low.joinedVIx(), a.low.joinedVIy()};
     const QVector<double> vb[] = {b.lowVR, b.lowVi, b.lowIr, b.lowIi, b.highVR, b.highVi, b.highIr, b.highIi,
                                   b.lowWaveV, b.lowWaveI, b.highWaveV, b.highWaveI, b.lowIvV, b.lowIvI,
                                   b.highIvV, b.highIvI, b.joinedV, b.joinedI};
@@ -378,7 +378,7 @@ QString entryDifference(const QString& where, const PositionWrapper& position, i
     if (!a.scanRecord())
         return where + ": no scan record";
     // The record as the analysis gets it.
-    ScanRecord record = *a.scanRecord();
+    ScanRecord record = a.low.recordWithCurve();
     position.applyScatter(index, record);
     return recordDifference(where, record, b.record);
 }

@@ -75,17 +75,17 @@ private slots:
         QCOMPARE(w.harmonics, 6);
         QCOMPARE(w.delay, 250.0f);
         QCOMPARE(w.VR, QVector<double>({0.5, 1.5, 2.5, 3.5, 4.5, 5.5}));
-        QCOMPARE(w.WaveFormV.size(), 1000);
+        QCOMPARE(w.waveFormV().size(), 1000);
         QVERIFY(w.scanRecord.has_value());
         QCOMPARE(w.scanRecord->date, filedAt);
         QCOMPARE(w.scanRecord->position, 3.0);
         QCOMPARE(w.scanRecord->resolvedTime, 250.0);
         QCOMPARE(w.scanRecord->sweepCount, 1);
         // The record holds the IV curve reversed, so that its voltages rise.
-        QCOMPARE(w.scanRecord->V.size(), w.VIx.size());
-        QVERIFY(!w.VIx.isEmpty());
-        QCOMPARE(w.scanRecord->V.first(), w.VIx.last());
-        QCOMPARE(w.scanRecord->I.first(), w.VIy.last());
+        QCOMPARE(w.recordV().size(), w.VIx().size());
+        QVERIFY(!w.VIx().isEmpty());
+        QCOMPARE(w.recordV().first(), w.VIx().last());
+        QCOMPARE(w.recordI().first(), w.VIy().last());
 
         // For a plain cosine the construction order falls, so the record rises.
         scanResult cosine = frame(4, 1, 100000.0, 0, 2);
@@ -94,7 +94,7 @@ private slots:
         cosine.VR[0] = 2.0;
         cosine.Ir[0] = 0.5;
         QVERIFY(data.add(cosine, filedAt));
-        const ScanRecord& rising = *data.positions[1].scans[0].Delays200[0].scanRecord;
+        const ScanRecord rising = data.positions[1].scans[0].Delays200[0].recordWithCurve();
         QCOMPARE(rising.V.size(), 498); // the two highest levels are never passed again
         QVERIFY(std::is_sorted(rising.V.begin(), rising.V.end()));
         QVERIFY(rising.V.first() < -2.8 && rising.V.last() > 2.8);
@@ -151,7 +151,7 @@ private slots:
         // Scans 1 and 2 have bases 10 and 20; scan 3 (1e6) is left out.
         QCOMPARE(e.low.VR, QVector<double>({15, 16, 17, 18}));
         QCOMPARE(e.high.Ii, QVector<double>({315, 316, 317, 318}));
-        QCOMPARE(e.low.WaveFormV.size(), 1000);
+        QCOMPARE(e.low.waveFormV().size(), 1000);
         QVERIFY(e.scanRecord() != nullptr);
         QVERIFY(!e.high.scanRecord);
 
@@ -186,10 +186,10 @@ private slots:
         QCOMPARE(g.component(ScanGroup::LowVR, 0), g.Delays200[0].VR);
         QCOMPARE(g.component(ScanGroup::LowIi, -1), g.Delays200[1].Ii); // last low-band index
         QCOMPARE(g.component(ScanGroup::HighVi, 0), g.Delays400[0].Vi);
-        QCOMPARE(g.component(ScanGroup::LowWaveFormI, 1), g.Delays200[1].WaveFormI);
-        QCOMPARE(g.component(ScanGroup::HighWaveFormV, 0), g.Delays400[0].WaveFormV);
-        QCOMPARE(g.component(ScanGroup::LowIvCurrent, 0), g.Delays200[0].VIy);
-        QCOMPARE(g.component(ScanGroup::HighIvVoltage, 0), g.Delays400[0].VIx);
+        QCOMPARE(g.component(ScanGroup::LowWaveFormI, 1), g.Delays200[1].waveFormI());
+        QCOMPARE(g.component(ScanGroup::HighWaveFormV, 0), g.Delays400[0].waveFormV());
+        QCOMPARE(g.component(ScanGroup::LowIvCurrent, 0), g.Delays200[0].VIy());
+        QCOMPARE(g.component(ScanGroup::HighIvVoltage, 0), g.Delays400[0].VIx());
         // Index -1 means low index 1, which the high band lacks.
         QVERIFY(g.component(ScanGroup::HighVR, -1).isEmpty());
         QVERIFY(g.component(16, 0).isEmpty());

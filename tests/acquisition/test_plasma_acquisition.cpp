@@ -89,8 +89,9 @@ private slots:
         QCOMPARE(position.averages.size(), 1);
 
         const LangmuirSettings settings;
-        ScanRecord* averaged = position.averages[0].scanRecord();
-        QVERIFY(averaged);
+        QVERIFY(position.averages[0].scanRecord());
+        ScanRecord curve = position.averages[0].low.recordWithCurve();
+        ScanRecord* averaged = &curve;
         QVERIFY(position.averages[0].low.joined);
         analyse(*averaged, settings);
         QCOMPARE(averaged->errorText, QString());
@@ -106,7 +107,7 @@ private slots:
         // A single frame of either band reads the same plasma.
         for (const QVector<DelayWrapper>* band : {&position.scans[4].Delays200, &position.scans[4].Delays400}) {
             QCOMPARE(band->size(), 1);
-            ScanRecord single = *band->first().scanRecord;
+            ScanRecord single = band->first().recordWithCurve();
             analyse(single, settings);
             QCOMPARE(single.errorText, QString());
             QVERIFY(std::abs(single.parameters.kTe / kTe - 1) < 0.05);
@@ -137,8 +138,9 @@ private slots:
         const LangmuirSettings settings;
         QVector<double> kTe, ratio;
         for (int d = 0; d < 10; ++d) {
-            ScanRecord* record = position.averages[d].scanRecord();
-            QVERIFY(record);
+            QVERIFY(position.averages[d].scanRecord());
+            ScanRecord curve = position.averages[d].low.recordWithCurve();
+            ScanRecord* record = &curve;
             analyse(*record, settings);
             QCOMPARE(record->errorText, QString());
             const double phase = 2 * M_PI * d / 10.0;

@@ -47,8 +47,8 @@ DelayWrapper frameWithCurve(float delay, QVector<double> V, QVector<double> I)
 {
     DelayWrapper w;
     w.delay = delay;
-    w.VIx = std::move(V);
-    w.VIy = std::move(I);
+    w.setCurve(DelayWrapper::IvV, std::move(V));
+    w.setCurve(DelayWrapper::IvI, std::move(I));
     return w;
 }
 
@@ -214,8 +214,8 @@ private slots:
         const QStringList expected = {
             "Plasma Parameters",
             "Position | Delay (us) | kTe | Jp | Ni | Ld",
-            expectedRow(12, 0, *frames[0].scanRecord, s),
-            expectedRow(12, 20, *frames[2].scanRecord, s),
+            expectedRow(12, 0, frames[0].recordWithCurve(), s),
+            expectedRow(12, 20, frames[2].recordWithCurve(), s),
             "",
         };
         QCOMPARE(lines(text), expected);
@@ -237,9 +237,9 @@ private slots:
         const QString text =
             written([&](QTextStream& out) { writePlasmaParameters(out, ";", data, LangmuirSettings()); });
         const QStringList rows = lines(text).mid(2);
-        QCOMPARE(rows, (QStringList{expectedRow(3, 0, *p.averages[0].scanRecord(), ";"),
-                                    expectedRow(3, 10, *p.averages[1].scanRecord(), ";"), ""}));
-        QVERIFY(rows[0] != expectedRow(3, 0, *p.scans[1].Delays200[0].scanRecord, ";"));
+        QCOMPARE(rows, (QStringList{expectedRow(3, 0, p.averages[0].low.recordWithCurve(), ";"),
+                                    expectedRow(3, 10, p.averages[1].low.recordWithCurve(), ";"), ""}));
+        QVERIFY(rows[0] != expectedRow(3, 0, p.scans[1].Delays200[0].recordWithCurve(), ";"));
         QVERIFY(std::isnan(p.averages[0].scanRecord()->parameters.kTe));
     }
 
@@ -287,12 +287,12 @@ private slots:
         p.scans = {groupOf({frameWithCurve(10, {1}, {1}), frameWithCurve(20, {2}, {2})}), groupOf({}), groupOf({})};
         // One averaged entry: the second time step has none and keeps its frame.
         p.averages.resize(1);
-        p.averages[0].low.VIx = {3, 1};
-        p.averages[0].low.VIy = {0.5, -0.5};
-        p.averages[0].low.joinedVIx = {1, 3};
-        p.averages[0].low.joinedVIy = {-0.5, 0.5};
-        p.averages[0].high.VIx = {99};
-        p.averages[0].high.VIy = {99};
+        p.averages[0].low.setCurve(DelayWrapper::IvV, {3, 1});
+        p.averages[0].low.setCurve(DelayWrapper::IvI, {0.5, -0.5});
+        p.averages[0].low.setCurve(DelayWrapper::JoinedIvV, {1, 3});
+        p.averages[0].low.setCurve(DelayWrapper::JoinedIvI, {-0.5, 0.5});
+        p.averages[0].high.setCurve(DelayWrapper::IvV, {99});
+        p.averages[0].high.setCurve(DelayWrapper::IvI, {99});
         data.positions.append(p);
 
         const QString text = written([&](QTextStream& out) { writeIvData(out, "::", data); });

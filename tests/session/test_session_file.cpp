@@ -3,6 +3,7 @@
 #include "acquisition/measuredData.h"
 #include "analysis/LangmuirSettings.h"
 #include "config/ConfigParam.h"
+#include "session/CancellableReader.h"
 #include "session/DecimalText.h"
 
 #include <QBuffer>
@@ -46,6 +47,33 @@ ReadBack readBack(QByteArray document)
     r.ok = readSession(buffer, r.data, r.config, r.settings, &r.error, &r.warnings);
     return r;
 }
+
+// A document handed over in small pieces that cancels `reader` once `limit`
+// bytes have gone, as an operator's Cancel does while a read is under way.
+class CancellingSource : public QBuffer
+{
+public:
+    CancellingSource(const QByteArray& document, qint64 limit)
+        : limit_(limit)
+    {
+        setData(document);
+        open(QIODevice::ReadOnly);
+    }
+
+    CancellableReader* reader = nullptr;
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        const qint64 n = QBuffer::readData(data, std::min<qint64>(maxSize, 64));
+        if (reader && pos() + n >= limit_)
+            reader->cancel();
+        return n;
+    }
+
+private:
+    qint64 limit_;
+};
 
 double heapBytes()
 {
@@ -100,7 +128,7 @@ measuredData handMadeSession()
     DelayWrapper bare;
     bare.delay = 20;
     bare.freq = 100000;
-    bare.time = {1, 2};
+    bare.setCurve(DelayWrapper::Time, {1, 2});
 
     ScanGroup group;
     group.scan = 1;
@@ -313,7 +341,7 @@ private slots:
         const DelayWrapper& bare = p.scans[0].Delays200[1];
         QVERIFY(!bare.scanRecord);
         QCOMPARE(bare.delay, 20.0f);
-        QCOMPARE(bare.time, QVector<double>({1, 2}));
+        QCOMPARE(bare.time(), QVector<double>({1, 2}));
     }
 
     void emptySessionHoldsOnlyHeaderAndSettings()
@@ -409,11 +437,11 @@ private slots:
                         QCOMPARE(x.delay, y.delay);
                         QCOMPARE(x.freq, y.freq);
                         QVERIFY(isRoundingOf(x.VR, y.VR) && isRoundingOf(x.Ii, y.Ii));
-                        QVERIFY(isRoundingOf(x.WaveFormV, y.WaveFormV) && isRoundingOf(x.time, y.time));
-                        QVERIFY(isRoundingOf(x.VIx, y.VIx) && isRoundingOf(x.VIy, y.VIy));
+                        QVERIFY(isRoundingOf(x.waveFormV(), y.waveFormV()) && isRoundingOf(x.time(), y.time()));
+                        QVERIFY(isRoundingOf(x.VIx(), y.VIx()) && isRoundingOf(x.VIy(), y.VIy()));
                         QVERIFY(x.scanRecord);
-                        QVERIFY(isRoundingOf(x.scanRecord->V, y.scanRecord->V));
-                        QVERIFY(isRoundingOf(x.scanRecord->I, y.scanRecord->I));
+                        QVERIFY(isRoundingOf(x.recordV(), y.recordV()));
+                        QVERIFY(isRoundingOf(x.recordI(), y.recordI()));
                         QCOMPARE(x.scanRecord->date, filedAt);
                         QCOMPARE(x.scanRecord->position, y.scanRecord->position);
                         QCOMPARE(x.scanRecord->resolvedTime, y.scanRecord->resolvedTime);
@@ -426,6 +454,15 @@ private slots:
         QCOMPARE(first.doubleProbeV, QVector<double>({1.5, 2.5}));
         QCOMPARE(first.doubleProbeStdI, QVector<double>({0.125}));
         QVERIFY(!loaded.positions[0].scans[0].Delays200[1].scanRecord->doubleProbeV.size());
+
+        // A read frame's record shares the frame's IV curve; a curve changed
+        // afterwards leaves the record's as the file had it.
+        DelayWrapper& reread = loaded.positions[0].scans[0].Delays200[1];
+        const QVector<double> readV = reread.recordV();
+        QVERIFY(readV.size() > 100);
+        reread.setCurve(DelayWrapper::IvV, {1, 2});
+        QCOMPARE(reread.recordV(), readV);
+        QCOMPARE(reread.VIx(), QVector<double>({1, 2}));
 
         // The averages are rebuilt from the rounded harmonics of scans 1 and 2.
         QCOMPARE(loaded.positions[0].averages.size(), 2);
@@ -543,6 +580,29 @@ private slots:
             if (!ok)
                 QCOMPARE(r.data.deviceID, QString("kept"));
         }
+
+        // A read given up meanwhile (the window's Cancel) fails the same way,
+        // at the next piece it asks for; one never cancelled reads all and
+        // counts every byte.
+        for (qint64 limit : {qint64(1), qint64(end / 2), qint64(end - 1)}) {
+            ReadBack r;
+            r.data.deviceID = "kept";
+            CancellingSource source(document, limit);
+            CancellableReader reader(source);
+            source.reader = &reader;
+            QVERIFY(!readSession(reader, r.data, r.config, r.settings));
+            QCOMPARE(r.data.deviceID, QString("kept"));
+            QVERIFY(reader.isCancelled());
+            QVERIFY(reader.bytesDone() >= limit);
+        }
+        QBuffer whole;
+        whole.setData(document);
+        whole.open(QIODevice::ReadOnly);
+        CancellableReader reader(whole);
+        ReadBack r;
+        QVERIFY(readSession(reader, r.data, r.config, r.settings));
+        QCOMPARE(r.data.positions.size(), data.positions.size());
+        QCOMPARE(reader.bytesDone(), qint64(document.size()));
     }
 
     void absurdCountsAndGarbageNumbersAreHarmless()

@@ -440,7 +440,7 @@ private slots:
         session->refreshValues();
         const PositionWrapper& position = session->data().positions[0];
         const QwtPlotCurve* iv = session->plots().curve(QStringLiteral("IV"));
-        QCOMPARE(iv->sample(0).x(), position.averages[0].low.VIx[0]);
+        QCOMPARE(iv->sample(0).x(), position.averages[0].low.VIx()[0]);
 
         session->setMasterMode(true);
         auto* averaging = child<QCheckBox>(*session, "useAveragingBox");
@@ -450,7 +450,7 @@ private slots:
         averaging->setChecked(false);
         QVERIFY(scan->isEnabled());
         scan->setValue(2);
-        QCOMPARE(iv->sample(0).x(), position.scans[2].Delays200[0].VIx[0]);
+        QCOMPARE(iv->sample(0).x(), position.scans[2].Delays200[0].VIx()[0]);
         // The values stay the averaged record's: it exists, whatever scan is
         // shown.
         const ValuesPanel* values = session->findChild<ValuesPanel*>();
@@ -467,7 +467,7 @@ private slots:
         QVERIFY(averaging->isChecked());
         QCOMPARE(scan->value(), 0);
         QVERIFY(!shown(*session, "scanSlider"));
-        QCOMPARE(iv->sample(0).x(), position.averages[0].low.VIx[0]);
+        QCOMPARE(iv->sample(0).x(), position.averages[0].low.VIx()[0]);
     }
 
     void aNewScanEmptiesTheSession()

@@ -153,8 +153,12 @@ void thinFrames(measuredData& data)
         for (ScanGroup& group : position.scans)
             for (QVector<DelayWrapper>* band : {&group.Delays200, &group.Delays400})
                 for (DelayWrapper& w : *band) {
-                    for (QVector<double>* v : {&w.WaveFormV, &w.WaveFormI, &w.time, &w.VIx, &w.VIy})
-                        thin(*v, step);
+                    for (DelayWrapper::Curve c : {DelayWrapper::WaveFormV, DelayWrapper::WaveFormI, DelayWrapper::Time,
+                                                  DelayWrapper::IvV, DelayWrapper::IvI}) {
+                        QVector<double> v = w.curve(c);
+                        thin(v, step);
+                        w.setCurve(c, v);
+                    }
                     if (!w.scanRecord)
                         continue;
                     ScanRecord& r = *w.scanRecord;
