@@ -16,7 +16,7 @@ class QLockFile;
 // process and is left alone; the lock of a process that died (crash, kill,
 // power cut) is stale and is taken over.
 //
-// Recovery copies live in a per-user folder that is always writable, not
+// Recovery files live in a per-user folder that is always writable, not
 // beside the save folder, which may be read-only or on removable media.
 class RecoveryCopy
 {

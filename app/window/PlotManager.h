@@ -77,9 +77,9 @@ public:
     // Loads a session file into this session: 1 on success, 0 on failure
     // (after telling the operator why).
     int load(const QString& fileName);
-    // Opens a session left by an earlier run (a recovery copy read into
-    // `contents`, which this takes): unsaved, with no file of its own, and
-    // keeping `copy` until it is saved or closed.
+    // Opens a session left by an earlier run (a recovery journal replayed
+    // into `contents`, which this takes): unsaved, with no file of its own,
+    // and journaling on in `copy` until it is saved or closed.
     void restoreRecovered(SessionContents& contents, RecoveryCopy copy);
     // The recovery journal kept while the session gathers data.
     SessionJournal& recovery() const { return *m_recovery; }

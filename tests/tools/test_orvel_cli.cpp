@@ -190,7 +190,7 @@ private slots:
     }
 
     // Each test starts from an empty settings store (the configuration's
-    // defaults) and without recovery copies.
+    // defaults) and without recovery journals.
     void init()
     {
         QSettings().clear();
