@@ -11,7 +11,8 @@
 #include "session/CsvExport.h"
 #include "session/ExportOptions.h"
 #include "session/RecoveryCopy.h"
-#include "session/SessionRecovery.h"
+#include "session/JournalReplay.h"
+#include "session/SessionContents.h"
 #include "window/SessionDocument.h"
 #include "window/DialogProvider.h"
 #include "window/PlotManager.h"
@@ -698,7 +699,7 @@ void MainWin::offerRecoveryCopy(RecoveryCopy copy)
 {
     SessionContents contents;
     QString reason;
-    if (!SessionRecovery::readCopy(copy.fileName(), contents, reason)) {
+    if (!readRecoveryFile(copy, contents, reason)) {
         const QString name = copy.fileName();
         const QString aside = copy.setAside();
         const QString fate = aside.isEmpty() ? QStringLiteral("It was deleted.")

@@ -119,10 +119,10 @@ public slots:
     void editEEDFTable();
     void toggleMasterMode(bool checked);
     void about();
-    // Offers, one by one, the recovery copies of sessions that a run which
+    // Offers, one by one, the recovery journals of sessions that a run which
     // did not end cleanly left behind (none of a running instance): restore
     // opens one as an unsaved session, discard deletes it, later keeps it for
-    // the next start. An unreadable copy is set aside with a warning.
+    // the next start. An unreadable one is set aside with a warning.
     void offerRecoveryCopies();
 
 protected:

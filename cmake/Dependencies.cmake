@@ -1,5 +1,6 @@
 # Every outside library is found here once; targets link the imported names.
 find_package(Threads REQUIRED)
+find_package(ZLIB REQUIRED)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(LIBUSB0 REQUIRED IMPORTED_TARGET libusb)
 

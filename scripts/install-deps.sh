@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qtbase5-dev libqt5serialport5-dev libqwt-qt5-dev
-  libusb-dev
+  libusb-dev zlib1g-dev
   socat xvfb xauth fonts-dejavu-core
   clang libclang-rt-14-dev
   dpkg-dev file desktop-file-utils shared-mime-info poppler-utils

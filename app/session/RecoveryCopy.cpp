@@ -12,9 +12,11 @@
 #include <algorithm>
 #include <atomic>
 
-const char* const RecoveryCopy::suffix = ".ldf";
+const char* const RecoveryCopy::suffix = ".ldj";
+const char* const RecoveryCopy::legacySuffix = ".ldf";
 const char* const RecoveryCopy::lockSuffix = ".lock";
 const char* const RecoveryCopy::asideFolderName = "unreadable";
+const char* const RecoveryCopy::readingSuffix = ".reading";
 
 namespace {
 
@@ -35,15 +37,20 @@ QString namePrefix(const QString& pattern)
     return safe.isEmpty() ? QStringLiteral("session") : safe.left(64);
 }
 
-// The copy a file of the folder belongs to: the copy itself, its lock, or an
-// unfinished write beside it ("<name>.ldf.XXXXXX"). Empty for other files.
+// The recovery file a file of the folder belongs to: the file itself, its
+// lock, its reading marker, or an unfinished write of a session file beside
+// it ("<name>.ldf.XXXXXX"). Empty for other files.
 QString owningCopy(const QString& entry)
 {
-    const QString ldf = QLatin1String(RecoveryCopy::suffix);
-    if (entry.endsWith(ldf))
-        return entry;
-    const int at = entry.indexOf(ldf + QLatin1Char('.'));
-    return at > 0 ? entry.left(at + ldf.size()) : QString();
+    for (const char* suffix : {RecoveryCopy::suffix, RecoveryCopy::legacySuffix}) {
+        const QString ending = QLatin1String(suffix);
+        if (entry.endsWith(ending))
+            return entry;
+        const int at = entry.indexOf(ending + QLatin1Char('.'));
+        if (at > 0)
+            return entry.left(at + ending.size());
+    }
+    return QString();
 }
 
 void removeLeftovers(QDir folder, const QString& copyName)
@@ -66,9 +73,10 @@ RecoveryCopy::RecoveryCopy(RecoveryCopy&&) noexcept = default;
 RecoveryCopy& RecoveryCopy::operator=(RecoveryCopy&&) noexcept = default;
 RecoveryCopy::~RecoveryCopy() = default;
 
-RecoveryCopy::RecoveryCopy(QString fileName, std::unique_ptr<QLockFile> lock)
+RecoveryCopy::RecoveryCopy(QString fileName, std::unique_ptr<QLockFile> lock, bool crashedReading)
     : m_fileName(std::move(fileName))
     , m_lock(std::move(lock))
+    , m_crashedReading(crashedReading)
 {
 }
 
@@ -107,7 +115,7 @@ RecoveryCopy RecoveryCopy::claimNew(const QString& folder, const QString& namePa
         if (auto lock = tryClaim(fileName))
             return RecoveryCopy(fileName, std::move(lock));
     }
-    error = QStringLiteral("cannot claim a recovery copy in \"%1\"").arg(folder);
+    error = QStringLiteral("cannot claim a recovery journal in \"%1\"").arg(folder);
     return {};
 }
 
@@ -115,8 +123,9 @@ std::vector<RecoveryCopy> RecoveryCopy::claimOrphans(const QString& folder)
 {
     QDir dir(folder);
     QSet<QString> copies;
-    for (const QString& entry : dir.entryList({QStringLiteral("*") + QLatin1String(suffix) + QStringLiteral("*")},
-                                              QDir::Files | QDir::Hidden)) {
+    const QStringList patterns{QStringLiteral("*%1*").arg(QLatin1String(suffix)),
+                               QStringLiteral("*%1*").arg(QLatin1String(legacySuffix))};
+    for (const QString& entry : dir.entryList(patterns, QDir::Files | QDir::Hidden)) {
         const QString copy = owningCopy(entry);
         if (!copy.isEmpty())
             copies.insert(copy);
@@ -127,9 +136,10 @@ std::vector<RecoveryCopy> RecoveryCopy::claimOrphans(const QString& folder)
         auto lock = tryClaim(fileName);
         if (!lock)
             continue; // a running session's
+        const bool crashedReading = QFileInfo::exists(fileName + QLatin1String(readingSuffix));
         removeLeftovers(dir, copy);
         if (QFileInfo::exists(fileName))
-            orphans.push_back(RecoveryCopy(fileName, std::move(lock)));
+            orphans.push_back(RecoveryCopy(fileName, std::move(lock), crashedReading));
         // Without a copy the claim ends here, and the lock file with it.
     }
     std::sort(orphans.begin(), orphans.end(), [](const RecoveryCopy& a, const RecoveryCopy& b) {
@@ -141,6 +151,17 @@ std::vector<RecoveryCopy> RecoveryCopy::claimOrphans(const QString& folder)
 QDateTime RecoveryCopy::lastWritten() const
 {
     return QFileInfo(m_fileName).lastModified();
+}
+
+void RecoveryCopy::startReading()
+{
+    QFile marker(m_fileName + QLatin1String(readingSuffix));
+    marker.open(QIODevice::WriteOnly);
+}
+
+void RecoveryCopy::finishedReading()
+{
+    QFile::remove(m_fileName + QLatin1String(readingSuffix));
 }
 
 void RecoveryCopy::remove()

@@ -10,6 +10,12 @@ list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/DecimalText.h
   ${CMAKE_CURRENT_LIST_DIR}/ExportSettings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ExportSettings.h
+  ${CMAKE_CURRENT_LIST_DIR}/JournalRecords.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/JournalRecords.h
+  ${CMAKE_CURRENT_LIST_DIR}/JournalReplay.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/JournalReplay.h
+  ${CMAKE_CURRENT_LIST_DIR}/JournalWriter.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/JournalWriter.h
   ${CMAKE_CURRENT_LIST_DIR}/ReferenceBaseLevel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReferenceBaseLevel.h
   ${CMAKE_CURRENT_LIST_DIR}/RecoveryCopy.cpp
@@ -18,8 +24,9 @@ list(APPEND ORVEL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/RegularFile.h
   ${CMAKE_CURRENT_LIST_DIR}/SessionFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SessionFile.h
-  ${CMAKE_CURRENT_LIST_DIR}/SessionRecovery.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/SessionRecovery.h
+  ${CMAKE_CURRENT_LIST_DIR}/SessionContents.h
+  ${CMAKE_CURRENT_LIST_DIR}/SessionJournal.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SessionJournal.h
   ${CMAKE_CURRENT_LIST_DIR}/XmlMaps.cpp
   ${CMAKE_CURRENT_LIST_DIR}/XmlMaps.h
 )

@@ -4,7 +4,7 @@
 #include "analysis/LangmuirSettingsWidget.h"
 #include "config/ConfigParamPanel.h"
 #include "session/SessionFile.h"
-#include "session/SessionRecovery.h"
+#include "session/SessionJournal.h"
 #include "window/DialogProvider.h"
 #include "window/FrameView.h"
 #include "window/SessionDocument.h"
@@ -109,12 +109,12 @@ PlotManager::PlotManager(const ConfigParam& defaults, bool advancedMode, QWidget
     , m_plots(std::make_unique<SessionPlots>(this))
     , m_advancedMode(advancedMode)
     , m_trendIndex(trend::Jp)
-    , m_recovery(std::make_unique<SessionRecovery>([this] { return recoveryContents(); }))
+    , m_recovery(std::make_unique<SessionJournal>([this] { return recoveryContents(); }))
     , m_document(std::make_unique<SessionDocument>(*this, m_data, m_config, *m_settings))
 {
     m_recovery->setNamePattern(m_config.autosaveNamePattern);
-    connect(m_recovery.get(), &SessionRecovery::copyFailed, this,
-            [](const QString& problem) { qWarning().noquote() << "No recovery copy of the session:" << problem; });
+    connect(m_recovery.get(), &SessionJournal::journalFailed, this,
+            [](const QString& problem) { qWarning().noquote() << "No recovery journal of the session:" << problem; });
     m_panel->setAdvancedMode(advancedMode);
     connect(m_document.get(), &SessionDocument::loaded, this, &PlotManager::showLoadedSession);
     connect(m_document.get(), &SessionDocument::nameChanged, this, &QWidget::setWindowTitle);
@@ -393,7 +393,7 @@ void PlotManager::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    // Saved, or the operator chose to drop the session, and its recovery copy.
+    // Saved, or the operator chose to drop the session, and its journal.
     m_recovery->remove();
     event->accept();
     emit close(this);
@@ -431,24 +431,10 @@ void PlotManager::acquisitionUpdate(int acquisition, const scanResult& frame)
 
 void PlotManager::dataUpdate(const scanResult& frame)
 {
-    if (!m_data.add(frame))
+    if (!m_recovery->file(m_data, frame))
         return;
     m_document->noteChange();
-    noteFiled(frame);
     scheduleRefresh();
-}
-
-// Frames arrive scan group by scan group: a frame of another position or scan
-// completes the group before it.
-void PlotManager::noteFiled(const scanResult& frame)
-{
-    const bool groupComplete = m_groupOpen && (frame.position != m_lastPosition || frame.scan != m_lastScan);
-    m_groupOpen = true;
-    m_lastPosition = frame.position;
-    m_lastScan = frame.scan;
-    m_recovery->noteChange();
-    if (groupComplete)
-        m_recovery->noteMilestone();
 }
 
 // The first frame after a quiet spell is shown at once; later ones wait for
@@ -465,6 +451,9 @@ void PlotManager::prepareForNewScan()
 {
     ++m_acquisition;
     m_refreshTimer.stop();
+    // The data go, and their journal with them; the scan's first frame
+    // begins a new one.
+    m_recovery->remove();
     m_data.positions.clear();
     m_data.fileName.clear();
     m_alerts.clear();
@@ -478,7 +467,6 @@ void PlotManager::prepareForNewScan()
     refreshValues();
     m_reanalyseButton->setEnabled(false);
     m_document->detachFromFile();
-    m_groupOpen = false;
 }
 
 void PlotManager::harmValueChanged(int harmonics)
@@ -492,7 +480,7 @@ void PlotManager::scanToggled(bool checked)
     m_scanButton->setChecked(checked);
     m_scanButton->setText(scanButtonText(checked));
     m_scanning = checked;
-    // The end of a scan: what it gathered goes to the recovery copy now.
+    // The end of a scan: what it gathered goes to the disk now.
     if (!checked)
         m_recovery->flush();
 }

@@ -27,7 +27,7 @@ class QSpinBox;
 class RecoveryCopy;
 class SessionPlots;
 class SessionDocument;
-class SessionRecovery;
+class SessionJournal;
 struct SessionContents;
 class ValuesPanel;
 struct FrameView;
@@ -77,12 +77,12 @@ public:
     // Loads a session file into this session: 1 on success, 0 on failure
     // (after telling the operator why).
     int load(const QString& fileName);
-    // Opens a session left by an earlier run (a recovery copy read into
-    // `contents`, which this takes): unsaved, with no file of its own, and
-    // keeping `copy` until it is saved or closed.
+    // Opens a session left by an earlier run (a recovery journal replayed
+    // into `contents`, which this takes): unsaved, with no file of its own,
+    // and journaling on in `copy` until it is saved or closed.
     void restoreRecovered(SessionContents& contents, RecoveryCopy copy);
-    // The recovery copy kept while the session gathers data.
-    SessionRecovery& recovery() const { return *m_recovery; }
+    // The recovery journal kept while the session gathers data.
+    SessionJournal& recovery() const { return *m_recovery; }
 
     // The session's document lifecycle: name, file, unsaved mark, saving,
     // loading, the close prompt and the base level.
@@ -188,7 +188,6 @@ private:
     SessionContents recoveryContents() const;
     QMap<QString, QString> settingsSnapshot() const;
 
-    void noteFiled(const scanResult& frame);
     void scheduleRefresh();
     void displayFrame(int p, int s, int d);
     void displayCurrentFrame();
@@ -251,11 +250,6 @@ private:
     // The analysis settings the records' analyses were made with.
     QMap<QString, QString> m_analysedWith;
 
-    std::unique_ptr<SessionRecovery> m_recovery;
+    std::unique_ptr<SessionJournal> m_recovery;
     std::unique_ptr<SessionDocument> m_document;
-    // Position and scan number of the last frame filed, to notice when a scan
-    // group is complete; none before the first frame of a scan.
-    bool m_groupOpen = false;
-    int m_lastPosition = 0;
-    int m_lastScan = 0;
 };

@@ -1,79 +1,176 @@
-// What a recovery copy costs the thread that gathers the frames, for the
-// session of a long time-resolved acquisition (20 scans x 100 delays x 2 bands,
-// 16 harmonics): taking the session for a copy, filing the next frame after
-// that (which unshares the part of the data it touches), and, on the copy's
-// own thread, writing it. Also the pause the copies then keep between writes.
+// What the recovery journal costs and what it keeps.
+//
+// Cost: the time the journal adds to filing one frame on the thread that
+// files them, with 1,000 and with 100,000 frames in the session (time-resolved
+// frames of 16 harmonics): frames filed alternately through the journal and
+// straight into the data model, the difference of the two means.
+//
+// Loss: `orvel-cli acquire` on the simulated sensor, killed with SIGKILL at
+// several moments, then recovered from its journal. The frames it had filed
+// by then are the last of the counts it reports on standard error after each
+// frame (ORVEL_CLI_REPORT_FRAMES); the frames missing from the recovered
+// session, and how long the sensor took to send them, are printed.
 
-#include "session/SessionRecovery.h"
+#include "session/JournalReplay.h"
+#include "session/RecoveryCopy.h"
+#include "session/SessionJournal.h"
 
 #include "SimulatedAcquisition.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <vector>
+
+#include <sys/types.h>
 
 namespace {
 
-double msSince(const QElapsedTimer& timer)
+constexpr int framesPerScan = 200;
+constexpr int measuredFrames = 4000;
+constexpr int frameIntervalMs = 2;
+
+// Frames of a time-resolved acquisition: `scans` x 100 delays x 2 bands.
+QVector<scanResult> framesOf(int scans, int firstScan)
 {
-    return timer.nsecsElapsed() * 1e-6;
+    AcquisitionPlan plan;
+    plan.scans = scans;
+    plan.delays = 100;
+    plan.harmonics = 16;
+    QVector<scanResult> frames = simulatedAcquisition(plan);
+    for (scanResult& f : frames)
+        f.scan += firstScan;
+    return frames;
+}
+
+// Microseconds the journal adds per frame filed, once the session holds
+// `sessionFrames` frames (all of them journaled, as in an acquisition).
+// Whole scans are filed alternately one way and the other, since the frame
+// that completes a scan group costs the data model most.
+double journalCostUs(int sessionFrames, const QString& folder)
+{
+    SessionContents session;
+    SessionJournal journal([&] { return session; });
+    journal.setFolder(folder);
+    const int scansBefore = sessionFrames / framesPerScan;
+    for (const scanResult& f : framesOf(scansBefore, 0))
+        journal.file(session.data, f);
+    const QVector<scanResult> next = framesOf(measuredFrames / framesPerScan, scansBefore);
+    qint64 ns[2] = {0, 0};
+    QElapsedTimer timer;
+    for (int i = 0; i < next.size(); ++i) {
+        const bool journaled = (i / framesPerScan) % 2 == 0;
+        timer.start();
+        if (journaled)
+            journal.file(session.data, next[i]);
+        else
+            session.data.add(next[i]);
+        ns[journaled] += timer.nsecsElapsed();
+    }
+    journal.waitForWrite();
+    journal.remove();
+    return (double(ns[1]) - double(ns[0])) / (next.size() / 2) / 1000.0;
+}
+
+struct Kill
+{
+    int filed = 0;
+    int recovered = 0;
+};
+
+// The last count of the "frames N" lines in `text`; -1 without one.
+int lastCount(const QByteArray& text)
+{
+    static const QRegularExpression line(QStringLiteral("frames (\\d+)\n"));
+    int last = -1;
+    QRegularExpressionMatchIterator it = line.globalMatch(QString::fromLatin1(text));
+    while (it.hasNext())
+        last = it.next().captured(1).toInt();
+    return last;
+}
+
+// One acquisition killed once it had filed `frames`: the frames it had filed
+// when it died (every line it wrote before stays in the pipe) and those its
+// journal gives back.
+std::optional<Kill> killAndRecover(int frames, const QString& folder)
+{
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ORVEL_SIMULATED_SENSOR"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("ORVEL_SIM_FRAME_INTERVAL_MS"), QString::number(frameIntervalMs));
+    environment.insert(QStringLiteral("ORVEL_CLI_REPORT_FRAMES"), QStringLiteral("1"));
+    child.setProcessEnvironment(environment);
+    child.setReadChannel(QProcess::StandardError);
+    child.start(QStringLiteral(ORVEL_CLI_PATH),
+                {QStringLiteral("acquire"), QStringLiteral("--time-resolved"), QStringLiteral("--scans"),
+                 QStringLiteral("10000"), QStringLiteral("-o"),
+                 QDir::temp().filePath(QStringLiteral("bench-killed.ldf"))});
+    if (!child.waitForStarted())
+        return std::nullopt;
+    QByteArray seen;
+    while (lastCount(seen) < frames) {
+        if (!child.waitForReadyRead(30000))
+            return std::nullopt;
+        seen += child.readAllStandardError();
+        seen.remove(0, std::max(0, seen.lastIndexOf("frames ", seen.size() - 2)));
+    }
+    ::kill(pid_t(child.processId()), SIGKILL);
+    child.waitForFinished();
+    Kill kill;
+    kill.filed = lastCount(seen + child.readAllStandardError());
+    std::vector<RecoveryCopy> journals = RecoveryCopy::claimOrphans(folder);
+    if (journals.size() != 1)
+        return std::nullopt;
+    SessionContents contents;
+    QString error;
+    if (!replayJournal(journals.front().fileName(), contents, error))
+        return std::nullopt;
+    kill.recovered = contents.data.frameCount();
+    journals.front().remove();
+    return kill;
 }
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    QTemporaryDir home;
+    // The acquisitions' journals go to a folder of this benchmark's own.
+    qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
     QCoreApplication app(argc, argv);
-    AcquisitionPlan plan;
-    plan.scans = 20;
-    plan.delays = 100;
-    plan.harmonics = 16;
-    const QVector<scanResult> frames = simulatedAcquisition(plan);
+    QCoreApplication::setOrganizationName(QStringLiteral("Brisvane"));
+    QCoreApplication::setApplicationName(QStringLiteral("Orvel"));
+    const QString folder = RecoveryCopy::defaultFolder();
 
-    SessionContents session;
-    for (int i = 0; i + 1 < frames.size(); ++i)
-        session.data.add(frames[i]);
+    std::printf("journal_frame_cost_1000_frames_us: %.2f us\n", journalCostUs(1000, folder));
+    std::printf("journal_frame_cost_100000_frames_us: %.2f us\n", journalCostUs(100000, folder));
+    std::fflush(stdout);
 
-    QTemporaryDir dir;
-    SessionRecovery recovery([&] { return session; });
-    recovery.setFolder(dir.filePath(QStringLiteral("recovery")));
-
-    QElapsedTimer timer;
-    // Held to the end, as a copy being written holds it, so that the frame
-    // filed next finds its data shared.
-    timer.start();
-    const SessionContents taken = session;
-    const double takeMs = msSince(timer);
-
-    timer.start();
-    session.data.add(frames.last());
-    const double fileAfterTakeMs = msSince(timer);
-
-    // The same frame filed again (it joins its scan group once more) with no
-    // copy holding the data: the filing cost alone.
-    timer.start();
-    session.data.add(frames.last());
-    const double fileAloneMs = msSince(timer);
-
-    recovery.noteChange();
-    timer.start();
-    recovery.flush(); // takes the session and starts the writing thread
-    const double startWriteMs = msSince(timer);
-    timer.start();
-    const bool written = recovery.waitForWrite();
-    const double writeMs = msSince(timer) + startWriteMs;
-
-    std::printf("recovery_session_frames: %d frames\n", session.data.frameCount());
-    std::printf("recovery_copy_mb: %.1f MB\n", QFileInfo(recovery.fileName()).size() / 1e6);
-    std::printf("recovery_take_session_ms: %.3f ms\n", takeMs);
-    std::printf("recovery_file_frame_after_take_ms: %.3f ms\n", fileAfterTakeMs);
-    std::printf("recovery_file_frame_alone_ms: %.3f ms\n", fileAloneMs);
-    std::printf("recovery_start_write_ms: %.3f ms\n", startWriteMs);
-    std::printf("recovery_write_ms: %.0f ms\n", writeMs);
-    std::printf("recovery_interval_after_write_ms: %d ms\n", recovery.currentIntervalMs());
-    Q_UNUSED(taken)
-    return written ? 0 : 1;
+    int worst = 0;
+    int total = 0;
+    int kills = 0;
+    for (int frames : {300, 900, 1700, 2600, 3500}) {
+        const std::optional<Kill> kill = killAndRecover(frames, folder);
+        if (!kill) {
+            std::fprintf(stderr, "bench_recovery: the acquisition killed after %d frames could not be recovered\n",
+                         frames);
+            return 1;
+        }
+        const int lost = std::max(0, kill->filed - kill->recovered);
+        std::printf("killed_after_frames: %d frames, recovered %d\n", kill->filed, kill->recovered);
+        worst = std::max(worst, lost);
+        total += lost;
+        ++kills;
+    }
+    std::printf("kill_frames_lost_max: %d frames\n", worst);
+    std::printf("kill_frames_lost_mean: %.1f frames\n", double(total) / kills);
+    std::printf("kill_lost_max_ms: %d ms\n", worst * frameIntervalMs);
+    return 0;
 }

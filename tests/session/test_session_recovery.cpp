@@ -1,15 +1,18 @@
-// Recovery copies: written while a session gathers frames, holding every
-// frame once flushed, only when something changed, removed on request; claimed
-// by one owner at a time, offered only when their owner is gone; leftovers of
-// dead processes cleaned; unreadable copies set aside.
+// Recovery journals: kept while a session gathers frames, replayed into the
+// same session, whole up to a cut or damaged record, removed on request;
+// claimed by one owner at a time, offered only when their owner is gone;
+// leftovers of dead processes cleaned; unreadable ones set aside.
 
+#include "session/JournalReplay.h"
 #include "session/RecoveryCopy.h"
-#include "session/SessionRecovery.h"
+#include "session/SessionFile.h"
+#include "session/SessionJournal.h"
 
 #include "SimulatedAcquisition.h"
 
 #include "support/FileSizeLimit.h"
 
+#include <QBuffer>
 #include <QLockFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -19,25 +22,17 @@
 
 namespace {
 
-// A session as its window holds it, with its recovery copy.
+// A session as its window holds it, with its recovery journal.
 struct LiveSession
 {
     measuredData data;
     ConfigParam config;
     LangmuirSettings settings;
-    SessionRecovery recovery{[this] { return SessionContents{data, config, settings}; }};
+    SessionJournal recovery{[this] { return SessionContents{data, config, settings}; }};
 
-    explicit LiveSession(const QString& folder, int intervalMs = 100)
-    {
-        recovery.setFolder(folder);
-        recovery.setInterval(intervalMs);
-    }
+    explicit LiveSession(const QString& folder) { recovery.setFolder(folder); }
 
-    void file(const scanResult& frame)
-    {
-        QVERIFY(data.add(frame));
-        recovery.noteChange();
-    }
+    void file(const scanResult& frame) { QVERIFY(recovery.file(data, frame)); }
 };
 
 QVector<scanResult> frames(int scans, int delays = 5)
@@ -49,13 +44,21 @@ QVector<scanResult> frames(int scans, int delays = 5)
     return simulatedAcquisition(plan);
 }
 
-int framesIn(const QString& copy)
+int framesIn(const QString& journal)
 {
     SessionContents contents;
     QString error;
-    if (!SessionRecovery::readCopy(copy, contents, error))
+    if (!replayJournal(journal, contents, error))
         return -1;
     return contents.data.frameCount();
+}
+
+QByteArray sessionDocument(measuredData& data, const ConfigParam& config, const LangmuirSettings& settings)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    writeSession(buffer, data, config, settings, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)));
+    return buffer.data();
 }
 
 QStringList filesIn(const QString& folder)
@@ -87,86 +90,105 @@ private slots:
         folder = dir->filePath(QStringLiteral("recovery"));
     }
 
-    void copiesFollowArrivingFramesAndAFlushCatchesUp()
+    // The journal's purpose: the session replayed from it is the one that was
+    // filed live, whatever changed on the way (a base level set between scans
+    // applies to the frames after it only; settings edited meanwhile).
+    void aSessionReplayedFromItsJournalSavesTheSameFile()
     {
         LiveSession session(folder);
         session.config.dataScanRunScans = 7;
-        session.settings.probe_radius = 0.001;
         session.data.deviceID = QStringLiteral("SIM0042");
-        // Every copy written while frames arrive is a whole session file
-        // holding no more frames than had been filed when it was taken.
-        QVector<int> copied;
-        QObject::connect(&session.recovery, &SessionRecovery::copyWritten,
-                         [&](const QString& copy) { copied.append(framesIn(copy)); });
-        const QVector<scanResult> all = frames(12);
-        for (const scanResult& frame : all) {
-            session.file(frame);
-            QTest::qWait(5);
+        session.data.comment = QStringLiteral("argon, 2 Pa");
+        const QVector<scanResult> all = frames(6);
+        for (int i = 0; i < all.size(); ++i) {
+            if (i == all.size() / 2) {
+                session.data.setBaseLevel(session.data.baseLevelCandidates(0));
+                session.settings.probe_radius = 0.002;
+            }
+            session.file(all[i]);
         }
-        QVERIFY2(!copied.isEmpty(), "no copy while the frames arrived");
-        for (int i = 0; i < copied.size(); ++i) {
-            QVERIFY2(copied[i] > 0 && copied[i] <= all.size(), qPrintable(QString::number(copied[i])));
-            QVERIFY(i == 0 || copied[i] >= copied[i - 1]);
-        }
-
-        session.recovery.flush();
+        QVERIFY(session.data.baseLevelSet);
         QVERIFY(session.recovery.waitForWrite());
-        QVERIFY(!session.recovery.hasPendingChanges());
-        const QString copy = session.recovery.fileName();
-        QCOMPARE(QFileInfo(copy).absolutePath(), QFileInfo(folder).absoluteFilePath());
-        SessionContents contents;
+
+        SessionContents replayed;
         QString error;
-        QVERIFY2(SessionRecovery::readCopy(copy, contents, error), qPrintable(error));
-        QCOMPARE(contents.data.frameCount(), all.size());
-        QCOMPARE(contents.data.deviceID, QStringLiteral("SIM0042"));
-        QCOMPARE(contents.config.dataScanRunScans, 7u);
-        QCOMPARE(contents.settings.probe_radius, 0.001);
-        // Writing the copy leaves the session's own file name alone.
-        QCOMPARE(session.data.fileName, QString());
+        QVERIFY2(replayJournal(session.recovery.fileName(), replayed, error), qPrintable(error));
+        QCOMPARE(replayed.data.frameCount(), all.size());
+        QCOMPARE(replayed.settings.probe_radius, 0.002);
+        QCOMPARE(replayed.data.baseLevel, session.data.baseLevel);
+        const QByteArray live = sessionDocument(session.data, session.config, session.settings);
+        QVERIFY(live.contains("argon, 2 Pa"));
+        QCOMPARE(sessionDocument(replayed.data, replayed.config, replayed.settings), live);
     }
 
-    void nothingChangedNothingIsWritten()
+    // Frames reach the file by themselves, with no flush and no further
+    // frame to carry them.
+    void filedFramesReachTheFileUnasked()
     {
-        LiveSession session(folder, 50);
-        QSignalSpy written(&session.recovery, &SessionRecovery::copyWritten);
-        session.recovery.flush();
-        QTest::qWait(200);
-        QCOMPARE(written.count(), 0);
-        QCOMPARE(filesIn(folder), QStringList());
-
-        session.file(frames(1).first());
-        QTRY_COMPARE(written.count(), 1);
-        QTest::qWait(300);
-        session.recovery.flush();
-        QVERIFY(session.recovery.waitForWrite());
-        QCOMPARE(written.count(), 1);
+        LiveSession session(folder);
+        const QVector<scanResult> all = frames(3);
+        for (const scanResult& frame : all)
+            session.file(frame);
+        QTRY_COMPARE_WITH_TIMEOUT(framesIn(session.recovery.fileName()), all.size(), 30000);
+        QCOMPARE(QFileInfo(session.recovery.fileName()).absolutePath(), QFileInfo(folder).absoluteFilePath());
     }
 
-    void aCompletedScanGroupIsCopiedBeforeTheIntervalEnds()
+    // A journal cut off inside a record (a power cut during a write) gives
+    // every whole record before the cut, as does one damaged inside a
+    // record; a restored session continues it after its last whole record.
+    void aCutOrDamagedJournalKeepsEveryWholeRecordBeforeIt()
     {
-        LiveSession session(folder, 3600 * 1000);
-        QSignalSpy written(&session.recovery, &SessionRecovery::copyWritten);
-        const QVector<scanResult> all = frames(2, 3);
-        for (int i = 0; i < 6; ++i)
-            session.file(all[i]);
-        QTest::qWait(300);
-        QCOMPARE(written.count(), 0);
-        session.recovery.noteMilestone();
-        QTRY_COMPARE(written.count(), 1);
-        QCOMPARE(framesIn(session.recovery.fileName()), 6);
+        const QVector<scanResult> all = frames(4);
+        QString name;
+        {
+            LiveSession session(folder);
+            for (const scanResult& frame : all)
+                session.file(frame);
+            QVERIFY(session.recovery.waitForWrite());
+            name = session.recovery.fileName();
+        }
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray whole = file.readAll();
+        file.close();
+        // A frame record: 4 + 1 + 4 bytes around a payload of the filing
+        // second (8), six whole numbers (4 each) and the mode (1), the
+        // frequency and 4 x 16 harmonic values (8 each).
+        constexpr int frameRecord = 9 + 8 + 6 * 4 + 1 + 8 + 64 * 8;
+        const int n = all.size();
+        auto cutTo = [&](qint64 size) {
+            writeFile(name, whole.left(int(size)));
+            return framesIn(name);
+        };
+        QCOMPARE(cutTo(whole.size() - 1), n - 1);
+        QCOMPARE(cutTo(whole.size() - 2 * frameRecord - frameRecord / 2), n - 3);
+        QCOMPARE(cutTo(whole.size() - frameRecord), n - 1);
+        QByteArray damaged = whole;
+        damaged[damaged.size() - 3 * frameRecord + 40] = char(damaged[damaged.size() - 3 * frameRecord + 40] ^ 0x10);
+        writeFile(name, damaged);
+        QCOMPARE(framesIn(name), n - 3);
 
-        for (int i = 6; i < all.size(); ++i)
-            session.file(all[i]);
-        session.recovery.noteMilestone();
-        QTRY_COMPARE(written.count(), 2);
-        QCOMPARE(framesIn(session.recovery.fileName()), all.size());
+        cutTo(whole.size() - frameRecord / 2);
+        std::vector<RecoveryCopy> orphans = RecoveryCopy::claimOrphans(folder);
+        QCOMPARE(int(orphans.size()), 1);
+        SessionContents replayed;
+        QString error;
+        QVERIFY2(replayJournal(name, replayed, error), qPrintable(error));
+        LiveSession restored(folder);
+        restored.data = replayed.data;
+        restored.config = replayed.config;
+        restored.settings = replayed.settings;
+        restored.recovery.adopt(std::move(orphans.front()));
+        QCOMPARE(restored.recovery.fileName(), name);
+        restored.file(all.last());
+        QVERIFY(restored.recovery.waitForWrite());
+        QCOMPARE(framesIn(name), n);
     }
 
-    void removingDeletesTheCopyAndLaterChangesStartANewOne()
+    void removingDeletesTheJournalAndTheNextFrameBeginsANewOne()
     {
         LiveSession session(folder);
         session.file(frames(1).first());
-        session.recovery.flush();
         QVERIFY(session.recovery.waitForWrite());
         const QString first = session.recovery.fileName();
         QVERIFY(QFile::exists(first));
@@ -175,35 +197,20 @@ private slots:
         session.recovery.remove();
         QCOMPARE(session.recovery.fileName(), QString());
         QCOMPARE(filesIn(folder), QStringList());
-        QVERIFY(!session.recovery.hasPendingChanges());
 
         session.file(frames(1).last());
-        session.recovery.flush();
         QVERIFY(session.recovery.waitForWrite());
         QVERIFY(QFile::exists(session.recovery.fileName()));
         QVERIFY(session.recovery.fileName() != first);
-    }
-
-    // A remove while a copy is on its way must not let the copy appear
-    // after it.
-    void removingDuringAWriteLeavesNothing()
-    {
-        auto session = std::make_unique<LiveSession>(folder);
-        for (const scanResult& frame : frames(20, 10))
-            session->data.add(frame);
-        session->recovery.noteChange();
-        session->recovery.flush();
-        session->recovery.remove();
-        // Any write still on its way has ended once the session is gone.
-        session.reset();
-        QCOMPARE(filesIn(folder), QStringList());
+        // The new journal begins with the session as it stands, the frame
+        // filed before included.
+        QCOMPARE(framesIn(session.recovery.fileName()), 2);
     }
 
     void onlyCopiesWhoseOwnerIsGoneAreClaimed()
     {
         auto live = std::make_unique<LiveSession>(folder);
         live->file(frames(1).first());
-        live->recovery.flush();
         QVERIFY(live->recovery.waitForWrite());
         const QString copy = live->recovery.fileName();
         QVERIFY(RecoveryCopy::claimOrphans(folder).empty());
@@ -232,7 +239,6 @@ private slots:
         for (int i = 0; i < 3; ++i) {
             LiveSession session(folder);
             session.file(frames(1)[i]);
-            session.recovery.flush();
             QVERIFY(session.recovery.waitForWrite());
             written.append(session.recovery.fileName());
             QFile copy(written.last());
@@ -249,12 +255,13 @@ private slots:
     }
 
     // After a power cut a lock file may be empty, or name a running process
-    // that took the dead one's id: neither may keep a copy from being
-    // offered. Locks without a copy and unfinished writes are cleaned away.
+    // that took the dead one's id: neither may keep a journal (or a recovery
+    // copy of an earlier version) from being offered. Locks without a file
+    // and unfinished writes are cleaned away.
     void leftoversOfDeadProcessesAreCleanedAndTheirCopiesOffered()
     {
         QVERIFY(QDir().mkpath(folder));
-        const QString emptyLock = folder + QStringLiteral("/a.ldf");
+        const QString emptyLock = folder + QStringLiteral("/a.ldj");
         writeFile(emptyLock, "not read here");
         writeFile(emptyLock + QStringLiteral(".lock"), QByteArray());
         const QString reusedId = folder + QStringLiteral("/b.ldf");
@@ -263,9 +270,9 @@ private slots:
                   QByteArray::number(QCoreApplication::applicationPid()) + "\n"
                       + QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8() + "\n"
                       + QSysInfo::machineHostName().toUtf8() + "\n");
-        writeFile(folder + QStringLiteral("/c.ldf.lock"), QByteArray());
-        writeFile(folder + QStringLiteral("/c.ldf.Xy12Ab"), "half a copy");
-        writeFile(folder + QStringLiteral("/a.ldf.Qw34Er"), "half a copy");
+        writeFile(folder + QStringLiteral("/c.ldj.lock"), QByteArray());
+        writeFile(folder + QStringLiteral("/d.ldf.Xy12Ab"), "half a copy");
+        writeFile(folder + QStringLiteral("/b.ldf.Qw34Er"), "half a copy");
         writeFile(folder + QStringLiteral("/notes.txt"), "someone else's");
 
         std::vector<RecoveryCopy> orphans = RecoveryCopy::claimOrphans(folder);
@@ -273,29 +280,29 @@ private slots:
         for (const RecoveryCopy& copy : orphans)
             claimed.append(QFileInfo(copy.fileName()).fileName());
         claimed.sort();
-        QCOMPARE(claimed, (QStringList{QStringLiteral("a.ldf"), QStringLiteral("b.ldf")}));
-        QCOMPARE(filesIn(folder), (QStringList{QStringLiteral("a.ldf"), QStringLiteral("a.ldf.lock"),
+        QCOMPARE(claimed, (QStringList{QStringLiteral("a.ldj"), QStringLiteral("b.ldf")}));
+        QCOMPARE(filesIn(folder), (QStringList{QStringLiteral("a.ldj"), QStringLiteral("a.ldj.lock"),
                                                QStringLiteral("b.ldf"), QStringLiteral("b.ldf.lock"),
                                                QStringLiteral("notes.txt")}));
         orphans.clear();
         QCOMPARE(filesIn(folder),
-                 (QStringList{QStringLiteral("a.ldf"), QStringLiteral("b.ldf"), QStringLiteral("notes.txt")}));
+                 (QStringList{QStringLiteral("a.ldj"), QStringLiteral("b.ldf"), QStringLiteral("notes.txt")}));
     }
 
     void anUnreadableCopyIsSetAsideForGood()
     {
         QVERIFY(QDir().mkpath(folder));
-        const QString broken = folder + QStringLiteral("/broken.ldf");
+        const QString broken = folder + QStringLiteral("/broken.ldj");
         writeFile(broken, "<?xml version=\"1.0\"?><measuredData sensor=\"Langmuir Probe\"><header>");
         std::vector<RecoveryCopy> orphans = RecoveryCopy::claimOrphans(folder);
         QCOMPARE(int(orphans.size()), 1);
         SessionContents contents;
         QString error;
-        QVERIFY(!SessionRecovery::readCopy(orphans.front().fileName(), contents, error));
+        QVERIFY(!readRecoveryFile(orphans.front().fileName(), contents, error));
         QVERIFY(!error.isEmpty());
 
         const QString aside = orphans.front().setAside();
-        QCOMPARE(aside, folder + QStringLiteral("/unreadable/broken.ldf"));
+        QCOMPARE(aside, folder + QStringLiteral("/unreadable/broken.ldj"));
         QVERIFY(QFile::exists(aside));
         QVERIFY(!QFile::exists(broken));
         QVERIFY(RecoveryCopy::claimOrphans(folder).empty());
@@ -310,13 +317,41 @@ private slots:
         QVERIFY(QFile::exists(aside) && QFile::exists(second));
     }
 
+    // A journal whose reading ended the program (it crashed the reader) is
+    // refused from then on, so that it can be set aside instead of crashing
+    // every start.
+    void aJournalThatEndedItsReaderIsNotReadAgain()
+    {
+        {
+            LiveSession session(folder);
+            session.file(frames(1).first());
+            QVERIFY(session.recovery.waitForWrite());
+        }
+        std::vector<RecoveryCopy> orphans = RecoveryCopy::claimOrphans(folder);
+        QCOMPARE(int(orphans.size()), 1);
+        SessionContents contents;
+        QString error;
+        QVERIFY2(readRecoveryFile(orphans.front(), contents, error), qPrintable(error));
+        orphans.front().startReading(); // and the program ends here
+        orphans.front().release();
+
+        for (int start = 0; start < 2; ++start) {
+            orphans = RecoveryCopy::claimOrphans(folder);
+            QCOMPARE(int(orphans.size()), 1);
+            QVERIFY(orphans.front().crashedWhileReading());
+            QVERIFY(!readRecoveryFile(orphans.front(), contents, error));
+            QVERIFY(error.contains(QStringLiteral("ended the program")));
+            orphans.front().release();
+        }
+    }
+
     void namesAreFileNameSafeAndUnique()
     {
         QString error;
         RecoveryCopy plain = RecoveryCopy::claimNew(folder, QString(), error);
         QVERIFY2(plain.isValid(), qPrintable(error));
         QVERIFY(QFileInfo(plain.fileName()).fileName().startsWith(QStringLiteral("session-")));
-        QVERIFY(plain.fileName().endsWith(QStringLiteral(".ldf")));
+        QVERIFY(plain.fileName().endsWith(QStringLiteral(".ldj")));
 
         RecoveryCopy patterned = RecoveryCopy::claimNew(folder, QStringLiteral("../run 7/a.b"), error);
         QVERIFY2(patterned.isValid(), qPrintable(error));
@@ -326,47 +361,42 @@ private slots:
         QVERIFY(patterned.fileName() != plain.fileName());
     }
 
-    void aCopyThatCannotBeWrittenIsReportedAndTheOldOneKept()
+    void aJournalThatCannotBeWrittenIsReportedAndCatchesUp()
     {
         // A file where the folder should be.
         writeFile(dir->filePath(QStringLiteral("blocked")), "a file");
         {
             LiveSession blocked(dir->filePath(QStringLiteral("blocked/recovery")));
-            QSignalSpy failed(&blocked.recovery, &SessionRecovery::copyFailed);
+            QSignalSpy failed(&blocked.recovery, &SessionJournal::journalFailed);
             blocked.file(frames(1).first());
-            blocked.recovery.flush();
             QVERIFY(!blocked.recovery.waitForWrite());
             QCOMPARE(failed.count(), 1);
             QVERIFY(failed.first().first().toString().contains(QStringLiteral("recovery folder")));
-            QVERIFY(blocked.recovery.hasPendingChanges());
             // Said once, not at every attempt.
-            blocked.recovery.flush();
+            blocked.file(frames(1).last());
+            QVERIFY(!blocked.recovery.waitForWrite());
             QCOMPARE(failed.count(), 1);
         }
 
         LiveSession session(folder);
         const QVector<scanResult> all = frames(10);
         session.file(all.first());
-        session.recovery.flush();
         QVERIFY(session.recovery.waitForWrite());
-        const QString copy = session.recovery.fileName();
-        const qint64 before = QFileInfo(copy).size();
-        for (const scanResult& frame : all)
-            session.data.add(frame);
-        QSignalSpy failed(&session.recovery, &SessionRecovery::copyFailed);
+        const QString name = session.recovery.fileName();
+        QSignalSpy failed(&session.recovery, &SessionJournal::journalFailed);
         {
-            const FileSizeLimit full(rlim_t(before) + 4096);
-            session.recovery.noteChange();
-            session.recovery.flush();
+            // Less room than one more record: every write fails part way.
+            const FileSizeLimit full(rlim_t(QFileInfo(name).size()) + 100);
+            for (int i = 1; i < all.size(); ++i)
+                session.file(all[i]);
             QVERIFY(!session.recovery.waitForWrite());
         }
         QCOMPARE(failed.count(), 1);
-        QCOMPARE(framesIn(copy), 1);
-        QVERIFY(session.recovery.hasPendingChanges());
-        // Room again: the next copy has everything.
-        session.recovery.flush();
+        // What a failed write put out was cut off again.
+        QCOMPARE(framesIn(name), 1);
+        // Room again: nothing was lost.
         QVERIFY(session.recovery.waitForWrite());
-        QCOMPARE(framesIn(copy), all.size() + 1);
+        QCOMPARE(framesIn(name), all.size());
     }
 };
 

@@ -6,9 +6,10 @@
 #include "acquisition/measuredData.h"
 #include "analysis/LangmuirSettings.h"
 #include "config/ConfigParam.h"
+#include "session/JournalReplay.h"
 #include "session/RecoveryCopy.h"
+#include "session/SessionContents.h"
 #include "session/SessionFile.h"
-#include "session/SessionRecovery.h"
 
 #include "support/FileSizeLimit.h"
 #include "support/RecoveryFolder.h"
@@ -103,6 +104,16 @@ void removeRecoveryCopies()
     QDir(RecoveryCopy::defaultFolder()).removeRecursively();
 }
 
+// The frames on disk in the one recovery journal there is; -1 without one.
+int journalFrames()
+{
+    const QStringList journals = recoveryCopies();
+    QString error;
+    const std::optional<JournalScan> scan =
+        journals.size() == 1 ? scanJournal(journals.first(), error) : std::nullopt;
+    return scan ? scan->frames : -1;
+}
+
 // The file named in a message between the given words and a double quote.
 QString quotedAfter(const QString& text, const QString& words)
 {
@@ -179,7 +190,7 @@ private slots:
     }
 
     // Each test starts from an empty settings store (the configuration's
-    // defaults) and without recovery copies.
+    // defaults) and without recovery journals.
     void init()
     {
         QSettings().clear();
@@ -466,12 +477,14 @@ private slots:
         }
         const Run run = finish(process);
         CHECK_EXIT(run, 1);
-        // The recovery copy meets the same full disk, sooner or later.
         QVERIFY2(run.err.contains(QStringLiteral("orvel-cli: the session could not be saved to \"full.ldf\" (File too "
                                                  "large); ")),
                  qPrintable(run.err));
-        QVERIFY2(run.err.contains(QStringLiteral("the 20 frames (10 of 10 scans) received")), qPrintable(run.err));
-        QVERIFY2(run.err.contains(QStringLiteral("no recovery copy of the acquisition is kept")), qPrintable(run.err));
+        // The journal, far smaller than the session file, still fits.
+        QVERIFY2(run.err.contains(QStringLiteral("the 20 frames (10 of 10 scans) received are kept in the recovery "
+                                                 "journal")),
+                 qPrintable(run.err));
+        QCOMPARE(journalFrames(), 20);
         QCOMPARE(fileText(QStringLiteral("full.ldf")).toUtf8(), before);
         QCOMPARE(QDir().entryList({QStringLiteral("full.ldf*")}, QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("full.ldf")});
@@ -496,18 +509,18 @@ private slots:
                   QStringLiteral("vanishing/session.ldf")},
                  {{QStringLiteral("ORVEL_SIM_FRAME_INTERVAL_MS"), QStringLiteral("20")}});
         QVERIFY(process.waitForStarted());
-        QTest::qWait(1000);
+        QTRY_VERIFY_WITH_TIMEOUT(journalFrames() > 0, 30000);
         // The folder of the session file goes away (a stick pulled out).
         QVERIFY(QDir(QStringLiteral("vanishing")).removeRecursively());
         QCOMPARE(::kill(pid_t(process.processId()), SIGINT), 0);
         const Run run = finish(process);
         CHECK_EXIT(run, 1);
-        const QString copy = quotedAfter(run.err, QStringLiteral("received are kept in the recovery copy"));
+        const QString copy = quotedAfter(run.err, QStringLiteral("received are kept in the recovery journal"));
         QVERIFY2(!copy.isEmpty(), qPrintable(run.err));
         QCOMPARE(recoveryCopies(), QStringList{copy});
         SessionContents contents;
         QString error;
-        QVERIFY2(SessionRecovery::readCopy(copy, contents, error), qPrintable(error));
+        QVERIFY2(readRecoveryFile(copy, contents, error), qPrintable(error));
         QCOMPARE(contents.data.frameCount(), savedFrames(run.err));
         QVERIFY(contents.data.frameCount() > 0);
         QCOMPARE(contents.data.deviceID, QStringLiteral("SIM0001"));
@@ -517,10 +530,11 @@ private slots:
         QCOMPARE(orphans.front().fileName(), copy);
     }
 
-    // A crash (here SIGKILL) mid-acquisition leaves a readable copy of what
-    // had arrived a few seconds before, which no running program claims
-    // while the acquisition lives and which is free once it is dead.
-    void aKilledAcquisitionLeavesAReadableRecoveryCopy()
+    // A crash (here SIGKILL) mid-acquisition leaves a journal that no
+    // running program claims while the acquisition lives, and that `recover`
+    // saves as a session file once it is dead; a save that fails keeps it,
+    // unclaimed.
+    void aKilledAcquisitionIsRecoveredFromItsJournal()
     {
         QProcess process;
         startCli(process,
@@ -528,20 +542,37 @@ private slots:
                   QStringLiteral("killed.ldf")},
                  {{QStringLiteral("ORVEL_SIM_FRAME_INTERVAL_MS"), QStringLiteral("20")}});
         QVERIFY(process.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(!recoveryCopies().isEmpty(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(journalFrames() >= 4, 30000);
         QVERIFY(RecoveryCopy::claimOrphans(RecoveryCopy::defaultFolder()).empty());
-        QTest::qWait(1500); // a few more scans, and a copy of them
-        QVERIFY(process.state() == QProcess::Running);
         QCOMPARE(::kill(pid_t(process.processId()), SIGKILL), 0);
         QVERIFY(process.waitForFinished());
         QVERIFY(!QFile::exists(QStringLiteral("killed.ldf")));
 
-        std::vector<RecoveryCopy> orphans = RecoveryCopy::claimOrphans(RecoveryCopy::defaultFolder());
-        QCOMPARE(int(orphans.size()), 1);
-        SessionContents contents;
-        QString error;
-        QVERIFY2(SessionRecovery::readCopy(orphans.front().fileName(), contents, error), qPrintable(error));
-        QVERIFY2(contents.data.frameCount() >= 4, qPrintable(QString::number(contents.data.frameCount())));
+        const Run list = runCli({QStringLiteral("recover"), QStringLiteral("--list")});
+        CHECK_EXIT(list, 0);
+        const QRegularExpressionMatch line =
+            QRegularExpression(QStringLiteral("^(\\S+)  (\\d+) frames  last written \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\n$"))
+                .match(list.out);
+        QVERIFY2(line.hasMatch(), describe(list).constData());
+        const QString name = line.captured(1);
+        const int frames = line.captured(2).toInt();
+        QCOMPARE(recoveryCopies(), QStringList{RecoveryCopy::defaultFolder() + QLatin1Char('/') + name});
+        QCOMPARE(frames, journalFrames());
+        QVERIFY(frames >= 4);
+
+        const Run refused =
+            runCli({QStringLiteral("recover"), name, QStringLiteral("-o"), QStringLiteral("no/such/folder/r.ldf")});
+        CHECK_EXIT(refused, 1);
+        QCOMPARE(journalFrames(), frames);
+        QCOMPARE(int(RecoveryCopy::claimOrphans(RecoveryCopy::defaultFolder()).size()), 1);
+
+        const Run run = runCli({QStringLiteral("recover"), name, QStringLiteral("-o"), QStringLiteral("recovered.ldf")});
+        CHECK_EXIT(run, 0);
+        Session session;
+        QVERIFY(readSessionFile(QStringLiteral("recovered.ldf"), session));
+        QCOMPARE(session.data.frameCount(), frames);
+        QCOMPARE(session.data.deviceID, QStringLiteral("SIM0001"));
+        QCOMPARE(recoveryCopies(), QStringList());
     }
 
     void aStopSignalEndsTheScanAndSavesIt_data()
@@ -563,7 +594,8 @@ private slots:
                   QStringLiteral("stopped.ldf")},
                  {{QStringLiteral("ORVEL_SIM_FRAME_INTERVAL_MS"), QStringLiteral("20")}});
         QVERIFY(process.waitForStarted());
-        QTest::qWait(1000);
+        // Stopped once frames have arrived, however long the start took.
+        QTRY_VERIFY_WITH_TIMEOUT(journalFrames() > 0, 30000);
         QCOMPARE(::kill(pid_t(process.processId()), signalNumber), 0);
         const Run run = finish(process);
         CHECK_EXIT(run, 0);

@@ -18,14 +18,13 @@
 #include "config/PanelControls.h"
 #include "session/RegularFile.h"
 #include "session/SessionFile.h"
-#include "session/SessionRecovery.h"
+#include "session/SessionJournal.h"
 
 #include "orvelDevice.h"
 
 #include <QCommandLineParser>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTextStream>
 
 #include <cmath>
@@ -147,22 +146,6 @@ struct AcquireOptions
     }
 };
 
-// Tried before the scan, so that a mistyped name costs no measurement: the
-// target itself (a name too long, a device or FIFO that must not be
-// replaced) and its folder, where the session is written before it is
-// renamed over the target.
-bool canWrite(const QString& path, QString& error)
-{
-    QSaveFile probe(path);
-    QString reason;
-    if (!openSaveFile(probe, QIODevice::WriteOnly, reason)) {
-        error = QStringLiteral("cannot write \"%1\": %2").arg(path, reason);
-        return false;
-    }
-    probe.cancelWriting();
-    return true;
-}
-
 using Sensor = std::unique_ptr<orvelDevice>;
 
 // The first available sensor in list order that opens, as the window connects.
@@ -230,23 +213,22 @@ int report(const Acquisition& acquisition, const QString& path, const QString& s
                     .arg(scansText(acquisition), path));
 }
 
-// The data stay in the recovery copy, brought up to date, when there is one.
-int failedSave(SessionRecovery& recovery, const QString& path, const QString& reason, const QString& received)
+// The data stay in the recovery journal, when there is one.
+int failedSave(SessionJournal& journal, const QString& path, const QString& reason, const QString& received)
 {
-    recovery.flush();
-    const bool current = recovery.waitForWrite() && !recovery.hasPendingChanges();
-    const QString copy = recovery.fileName();
+    const bool current = journal.waitForWrite();
+    const QString kept = journal.fileName();
     const QString failure = QStringLiteral("the session could not be saved to \"%1\" (%2); ").arg(path, reason);
-    if (copy.isEmpty() || !QFileInfo::exists(copy))
+    if (kept.isEmpty() || !QFileInfo::exists(kept))
         return fail(failure + QStringLiteral("the %1 received are lost").arg(received));
     if (!current)
         return fail(failure
-                    + QStringLiteral("of the %1 received, only those in the older recovery copy \"%2\" are kept")
-                          .arg(received, copy));
+                    + QStringLiteral("of the %1 received, only those written to the recovery journal \"%2\" are kept")
+                          .arg(received, kept));
     return fail(failure
-                + QStringLiteral("the %1 received are kept in the recovery copy \"%2\", which the Orvel window "
-                                 "offers to restore at its next start")
-                      .arg(received, copy));
+                + QStringLiteral("the %1 received are kept in the recovery journal \"%2\", which the Orvel window "
+                                 "offers to restore at its next start (or: orvel-cli recover)")
+                      .arg(received, kept));
 }
 
 } // namespace
@@ -314,19 +296,22 @@ int runAcquire(const QStringList& arguments)
         stopSignal = name;
         acquisition.stop();
     });
-    // A long acquisition survives a crash of this program in a recovery copy,
-    // which the window offers to restore at its next start.
-    SessionRecovery recovery([&] { return SessionContents{data, config, settings}; });
-    QObject::connect(&recovery, &SessionRecovery::copyFailed, &loop, [](const QString& problem) {
-        warn(QStringLiteral("no recovery copy of the acquisition is kept (%1)").arg(problem));
+    // A long acquisition survives a crash of this program in a recovery
+    // journal, which the window offers to restore at its next start.
+    SessionJournal journal([&] { return SessionContents{data, config, settings}; });
+    QObject::connect(&journal, &SessionJournal::journalFailed, &loop, [](const QString& problem) {
+        warn(QStringLiteral("no recovery journal of the acquisition is kept (%1)").arg(problem));
     });
-    int scansCopied = 0;
+    acquisition.setJournal(&journal);
+    // With ORVEL_CLI_REPORT_FRAMES set, a line "frames N" on standard error
+    // after each frame: what a benchmark that kills this program compares its
+    // recovery journal with.
+    const bool reportFrames = qEnvironmentVariableIsSet("ORVEL_CLI_REPORT_FRAMES");
     QObject::connect(&acquisition, &Acquisition::progressed, &loop, [&](int frames, int scans) {
         progress.update(frames, scans);
-        recovery.noteChange();
-        if (scans != scansCopied) {
-            scansCopied = scans;
-            recovery.noteMilestone();
+        if (reportFrames) {
+            err() << "frames " << frames << '\n';
+            err().flush();
         }
     });
     QObject::connect(&acquisition, &Acquisition::finished, &loop, &QEventLoop::quit);
@@ -337,8 +322,8 @@ int runAcquire(const QStringList& arguments)
 
     QString reason;
     if (saveSessionFile(path, data, config, settings, reason) != SessionSave::Saved)
-        return failedSave(recovery, path, reason, scansText(acquisition));
-    recovery.remove();
+        return failedSave(journal, path, reason, scansText(acquisition));
+    journal.remove();
     return report(acquisition, path, stopSignal);
 }
 

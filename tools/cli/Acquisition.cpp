@@ -2,6 +2,7 @@
 
 #include "acquisition/ScanHandler.h"
 #include "acquisition/measuredData.h"
+#include "session/SessionJournal.h"
 
 #include "orvelDevice.h"
 
@@ -54,7 +55,7 @@ void Acquisition::stop()
 void Acquisition::file(const scanResult& frame)
 {
     ++m_framesReceived;
-    if (m_data.add(frame))
+    if (m_journal ? m_journal->file(m_data, frame) : m_data.add(frame))
         ++m_framesFiled;
     if (endsScan(frame, m_start.timeResolved, m_start.lastDelay))
         m_scansDone = std::max(m_scansDone, frame.scan);

@@ -9,6 +9,7 @@
 #include <memory>
 
 class ScanHandler;
+class SessionJournal;
 class measuredData;
 class orvelDevice;
 
@@ -40,6 +41,10 @@ public:
     // worker's stopScan(). Nothing once the worker has finished.
     void stop();
 
+    // Files the frames through `journal` from now on, which keeps them in
+    // its recovery journal as well.
+    void setJournal(SessionJournal* journal) { m_journal = journal; }
+
     Ending ending() const { return m_ending; }
     int framesReceived() const { return m_framesReceived; }
     int framesFiled() const { return m_framesFiled; }
@@ -61,6 +66,7 @@ private:
     orvelDevice& m_sensor;
     const ScanStart m_start;
     measuredData& m_data;
+    SessionJournal* m_journal = nullptr;
     QThread m_thread;
     // Deleted here once its thread has finished, so that a late stop() never
     // reaches a worker that is gone.

@@ -6,6 +6,7 @@
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <QSaveFile>
 #include <QTextStream>
 
 #include <cerrno>
@@ -124,6 +125,18 @@ QString closeStandardOutput()
 QStringList operands(const QCommandLineParser& parser)
 {
     return parser.positionalArguments().mid(1);
+}
+
+bool canWrite(const QString& path, QString& error)
+{
+    QSaveFile probe(path);
+    QString reason;
+    if (!openSaveFile(probe, QIODevice::WriteOnly, reason)) {
+        error = QStringLiteral("cannot write \"%1\": %2").arg(path, reason);
+        return false;
+    }
+    probe.cancelWriting();
+    return true;
 }
 
 bool loadSession(const QString& path, measuredData& data, ConfigParam& config, LangmuirSettings& settings,

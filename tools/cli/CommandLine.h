@@ -51,6 +51,13 @@ std::optional<QString> undecodableArgument(int argc, char** argv);
 // it, else the reason it did not (a full disk, a closed pipe).
 QString closeStandardOutput();
 
+// Whether a session file can be saved at `path`, tried before the work that
+// makes it, so that a mistyped name costs no measurement: the target itself (a
+// name too long, a device or FIFO that must not be replaced) and its folder,
+// where the session is written before it is renamed over the target. False
+// with a message for the operator in `error` otherwise.
+bool canWrite(const QString& path, QString& error);
+
 // Reads the session file at `path` with its configuration and analysis
 // settings. False, with a message for the operator in `error`, when the file
 // cannot be opened or is not a session file.

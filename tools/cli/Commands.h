@@ -10,5 +10,6 @@ int runSensors(const QStringList& arguments);
 int runAcquire(const QStringList& arguments);
 int runAnalyse(const QStringList& arguments);
 int runExport(const QStringList& arguments);
+int runRecover(const QStringList& arguments);
 
 } // namespace cli

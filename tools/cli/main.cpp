@@ -20,6 +20,7 @@ const char* const description =
     "  acquire [options] -o FILE     run one scan on the first available sensor and save the session\n"
     "  analyse FILE [--csv]          print the plasma parameters of a session file\n"
     "  export FILE -o OUT [options]  export a session file to delimited text\n"
+    "  recover --list | NAME -o FILE list the recovery journals, or save one as a session file\n"
     "\n"
     "'orvel-cli <command> --help' describes a command's options.\n"
     "Exit codes: 0 success, 1 failure (sensor, scan or file), 2 bad arguments.";
@@ -37,7 +38,7 @@ int dispatch(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(description));
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("sensors, acquire, analyse or export"),
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("sensors, acquire, analyse, export or recover"),
                                  QStringLiteral("<command>"));
     // Everything after the command is the command's own.
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
@@ -57,6 +58,8 @@ int dispatch(const QStringList& arguments)
         return cli::runAnalyse(commandLine);
     if (command == QLatin1String("export"))
         return cli::runExport(commandLine);
+    if (command == QLatin1String("recover"))
+        return cli::runRecover(commandLine);
     return cli::usageError(QString(), QStringLiteral("unknown command \"%1\"").arg(command));
 }
 
