@@ -19,6 +19,9 @@
 #include "protocol/SensorClock.h"
 #include "protocol/SensorFrames.h"
 #include "session/ExportSettings.h"
+#include "session/JournalRecords.h"
+#include "session/JournalReplay.h"
+#include "session/SessionContents.h"
 #include "session/SessionFile.h"
 #include "simdrive/SimulatedDrive.h"
 
@@ -226,6 +229,49 @@ void writeSessionSeeds()
     writeSessionSeed(QStringLiteral("settings_out_of_range"), &one, hostile);
 }
 
+// ---- recovery journals -----------------------------------------------------------
+
+// A journal of the frames of `plan` as the window or orvel-cli writes it, cut
+// `cutBytes` before its end (a program killed in the middle of a write).
+void writeJournalSeed(const QString& name, const AcquisitionPlan& plan, int cutBytes, QTemporaryDir& scratch)
+{
+    SessionContents contents;
+    contents.data.deviceID = QStringLiteral("SIM0001");
+    contents.data.comment = QStringLiteral("seed for the recovery journal reader");
+    const qint64 filedAt = QDateTime(QDate(2024, 3, 1), QTime(12, 0, 0), Qt::UTC).toSecsSinceEpoch();
+    QByteArray bytes = journal::magic + journal::stateRecord(contents, false);
+    int frames = 0;
+    for (const scanResult& frame : simulatedAcquisition(plan)) {
+        bytes += journal::frameRecord(frame, filedAt);
+        ++frames;
+    }
+    bytes.chop(cutBytes);
+
+    const QString path = scratch.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
+        fail(QStringLiteral("cannot write %1").arg(path));
+    file.close();
+    SessionContents read;
+    QString error;
+    if (!replayJournal(path, read, error))
+        fail(QStringLiteral("journal %1 does not replay: %2").arg(name, error));
+    if (read.data.frameCount() != frames - (cutBytes > 0 ? 1 : 0))
+        fail(QStringLiteral("journal %1 replays %2 frames").arg(name).arg(read.data.frameCount()));
+    writeSeed(QStringLiteral("recovery_journal_fuzz"), name, bytes);
+}
+
+void writeJournalSeeds()
+{
+    QTemporaryDir scratch;
+    AcquisitionPlan plan;
+    plan.scans = 3;
+    plan.delays = 1;
+    plan.harmonics = 2;
+    writeJournalSeed(QStringLiteral("three_scans.ldj"), plan, 0, scratch);
+    writeJournalSeed(QStringLiteral("cut_in_a_frame.ldj"), plan, 100, scratch);
+}
+
 // ---- the analysis-settings dialog file -----------------------------------------
 
 // The file the "Process Settings" dialog writes when it closes, in a scratch
@@ -380,6 +426,7 @@ int main(int argc, char** argv)
     output = QDir(QDir(QString::fromLocal8Bit(argv[1])).absolutePath());
     writeStreamSeeds();
     writeSessionSeeds();
+    writeJournalSeeds();
     writeAnalysisSettingsSeeds();
     writeExportSettingsSeeds();
     writeEedfSeeds();
