@@ -32,7 +32,7 @@ ScanRecord* timeStepRecord(PositionWrapper& position, int index)
 DelayWrapper& timeStepRecordFrame(PositionWrapper& position, int index)
 {
     // Reached through the lists' non-const access, so that data shared with
-    // a copy (a recovery copy being written on its own thread) are detached
+    // a copy (a session being saved on its own thread) are detached
     // before they are changed.
     if (timeStep(position, index).isAveraged())
         return position.averages[index].low;
